@@ -1,0 +1,493 @@
+#include "store/JetLike.h"
+
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+#include <optional>
+
+using JetLike::Outcome;
+
+Q_DECLARE_METATYPE(JetLike::Outcome)
+
+namespace {
+class MemoryDatabase
+{
+public:
+    explicit MemoryDatabase(const QString& name) : m_name(name)
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        db.setDatabaseName(QStringLiteral(":memory:"));
+        db.open();
+    }
+
+    ~MemoryDatabase()
+    {
+        QSqlDatabase::database(m_name, false).close();
+        QSqlDatabase::removeDatabase(m_name);
+    }
+
+    QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
+
+private:
+    QString m_name;
+};
+
+QString randomText(QRandomGenerator& random, const QList<QString>& alphabet, int maxLength)
+{
+    QString text;
+    const int length = random.bounded(maxLength + 1);
+    for (int i = 0; i < length; ++i) {
+        text += alphabet.at(random.bounded(static_cast<int>(alphabet.size())));
+    }
+    return text;
+}
+
+// A value that a pattern without sets would match, case changed here and there; sets make it a near miss.
+QString nearValue(QRandomGenerator& random, const QString& pattern, const QList<QString>& alphabet)
+{
+    QString value;
+    for (QChar c : pattern) {
+        if (c == QLatin1Char('*')) {
+            value += randomText(random, alphabet, 2);
+        } else if (c == QLatin1Char('?')) {
+            value += alphabet.at(random.bounded(static_cast<int>(alphabet.size())));
+        } else if (c == QLatin1Char('#')) {
+            value += QChar(QLatin1Char('0').unicode() + random.bounded(10));
+        } else {
+            value += random.bounded(2) ? c.toUpper() : c.toLower();
+        }
+    }
+    return value;
+}
+
+QList<QString> characters(const QString& text)
+{
+    QList<QString> list;
+    for (QChar c : text) {
+        list.append(QString(c));
+    }
+    return list;
+}
+
+QString escapedInSet(QChar c)
+{
+    return QStringLiteral("\\]^-[").contains(c) ? QStringLiteral("\\") + c : QString(c);
+}
+
+// An independent engine for the same language on ASCII text; nullopt for a bad pattern.
+std::optional<QRegularExpression> asRegularExpression(const QString& pattern)
+{
+    QString expression;
+    for (qsizetype at = 0; at < pattern.size(); ++at) {
+        const QChar c = pattern[at];
+        if (c == QLatin1Char('*')) {
+            expression += QStringLiteral(".*");
+        } else if (c == QLatin1Char('?')) {
+            expression += QLatin1Char('.');
+        } else if (c == QLatin1Char('#')) {
+            expression += QStringLiteral("[0-9]");
+        } else if (c != QLatin1Char('[')) {
+            expression += QRegularExpression::escape(QString(c));
+        } else {
+            const qsizetype close = pattern.indexOf(QLatin1Char(']'), at + 1);
+            if (close < 0) {
+                return std::nullopt;
+            }
+            QString members = pattern.mid(at + 1, close - at - 1);
+            const bool negated = members.startsWith(QLatin1Char('!'));
+            members = members.mid(negated ? 1 : 0);
+            QString set;
+            for (qsizetype m = 0; m < members.size(); ++m) {
+                if (m + 2 < members.size() && members[m + 1] == QLatin1Char('-')) {
+                    if (members[m] > members[m + 2]) {
+                        return std::nullopt;
+                    }
+                    set += escapedInSet(members[m]) + QLatin1Char('-') + escapedInSet(members[m + 2]);
+                    m += 2;
+                } else {
+                    set += escapedInSet(members[m]);
+                }
+            }
+            if (!set.isEmpty()) {
+                expression += QStringLiteral("[") + (negated ? QStringLiteral("^") : QString()) + set + "]";
+            } else if (negated) {
+                expression += QLatin1Char('.');
+            }
+            at = close;
+        }
+    }
+    return QRegularExpression(QRegularExpression::anchoredPattern(expression),
+                              QRegularExpression::CaseInsensitiveOption |
+                                  QRegularExpression::DotMatchesEverythingOption);
+}
+
+QVariant firstValue(const QSqlDatabase& db, const QString& sql, QString* error = nullptr)
+{
+    QSqlQuery query(db);
+    if (!query.exec(sql) || !query.next()) {
+        if (error) {
+            *error = query.lastError().databaseText();
+        }
+        return QStringLiteral("failed");
+    }
+    return query.value(0);
+}
+} // namespace
+
+class TestJetLike : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void match_data();
+    void match();
+    void pathologicalStars_data();
+    void pathologicalStars();
+    void asciiPathAgreesWithUnicodePath();
+    void agreesWithRegularExpressions();
+    void sqlLike_data();
+    void sqlLike();
+    void sqlBadPattern();
+    void sqlWhereOverStoredTypes();
+    void registerNeedsOpenConnection();
+};
+
+void TestJetLike::match_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<Outcome>("expected");
+
+    QTest::newRow("empty matches empty") << ""
+                                         << "" << Outcome::Match;
+    QTest::newRow("empty pattern wants empty value") << ""
+                                                     << "a" << Outcome::NoMatch;
+    QTest::newRow("whole value, not a prefix") << "Heart"
+                                               << "Hearts" << Outcome::NoMatch;
+    QTest::newRow("whole value, not a part") << "ear"
+                                             << "Heart" << Outcome::NoMatch;
+    QTest::newRow("star alone, empty value") << "*"
+                                             << "" << Outcome::Match;
+    QTest::newRow("star alone") << "*"
+                                << "Heart" << Outcome::Match;
+    QTest::newRow("leading star") << "*EART"
+                                  << "Heart" << Outcome::Match;
+    QTest::newRow("trailing star takes empty run") << "Heart*"
+                                                   << "Heart" << Outcome::Match;
+    QTest::newRow("inner star") << "H*t"
+                                << "Heart" << Outcome::Match;
+    QTest::newRow("inner star, wrong end") << "H*x"
+                                           << "Heart" << Outcome::NoMatch;
+    QTest::newRow("star gives back characters") << "*ab*ab"
+                                                << "xabyabab" << Outcome::Match;
+    QTest::newRow("last star cannot cover the end") << "*a*b"
+                                                    << "aXbXa" << Outcome::NoMatch;
+    QTest::newRow("stars in a row") << "a**b"
+                                    << "ab" << Outcome::Match;
+    QTest::newRow("star before a set") << "*[0-9]"
+                                       << "abc7" << Outcome::Match;
+    QTest::newRow("question one") << "H?art"
+                                  << "Heart" << Outcome::Match;
+    QTest::newRow("question not zero") << "H?art"
+                                       << "Hart" << Outcome::NoMatch;
+    QTest::newRow("question on empty") << "?"
+                                       << "" << Outcome::NoMatch;
+    QTest::newRow("question, surrogate pair is one") << "a?b"
+                                                     << QString::fromUtf8("a\xF0\x9F\x98\x80"
+                                                                          "b")
+                                                     << Outcome::Match;
+    QTest::newRow("two questions, one pair") << "??" << QString::fromUtf8("\xF0\x9F\x98\x80") << Outcome::NoMatch;
+    QTest::newRow("hash digit") << "7##"
+                                << "728" << Outcome::Match;
+    QTest::newRow("hash too few") << "###"
+                                  << "72" << Outcome::NoMatch;
+    QTest::newRow("hash not a letter") << "#"
+                                       << "a" << Outcome::NoMatch;
+    QTest::newRow("hash not itself") << "#"
+                                     << "#" << Outcome::NoMatch;
+    QTest::newRow("hash only 0-9") << "#" << QString(QChar(0x0663)) << Outcome::NoMatch;
+    QTest::newRow("set member") << "[abc]"
+                                << "b" << Outcome::Match;
+    QTest::newRow("set non-member") << "[abc]"
+                                    << "d" << Outcome::NoMatch;
+    QTest::newRow("set takes exactly one") << "[abc]"
+                                           << "ab" << Outcome::NoMatch;
+    QTest::newRow("set on empty") << "[abc]"
+                                  << "" << Outcome::NoMatch;
+    QTest::newRow("range") << "[a-c]x"
+                           << "bx" << Outcome::Match;
+    QTest::newRow("range end") << "[a-c]"
+                               << "c" << Outcome::Match;
+    QTest::newRow("outside range") << "[a-c]"
+                                   << "d" << Outcome::NoMatch;
+    QTest::newRow("two ranges") << "[a-cx-z]"
+                                << "y" << Outcome::Match;
+    QTest::newRow("digit range") << "[0-5]##"
+                                 << "428" << Outcome::Match;
+    QTest::newRow("negated set") << "[!abc]"
+                                 << "d" << Outcome::Match;
+    QTest::newRow("negated set, member") << "[!abc]"
+                                         << "a" << Outcome::NoMatch;
+    QTest::newRow("negated range ignores case") << "[!a-c]"
+                                                << "B" << Outcome::NoMatch;
+    QTest::newRow("negated set still takes one") << "[!a]"
+                                                 << "" << Outcome::NoMatch;
+    QTest::newRow("star in set is literal") << "[*]"
+                                            << "*" << Outcome::Match;
+    QTest::newRow("star in set is not a wildcard") << "[*]"
+                                                   << "x" << Outcome::NoMatch;
+    QTest::newRow("question in set is literal") << "[?]"
+                                                << "a" << Outcome::NoMatch;
+    QTest::newRow("hash in set is literal") << "[#]"
+                                            << "1" << Outcome::NoMatch;
+    QTest::newRow("hash in set matches hash") << "[#]"
+                                              << "#" << Outcome::Match;
+    QTest::newRow("open bracket in set") << "a[[]b"
+                                         << "a[b" << Outcome::Match;
+    QTest::newRow("close bracket alone is literal") << "a]"
+                                                    << "a]" << Outcome::Match;
+    QTest::newRow("hyphen last in set") << "[a-]"
+                                        << "-" << Outcome::Match;
+    QTest::newRow("hyphen first in set") << "[-a]"
+                                         << "-" << Outcome::Match;
+    QTest::newRow("hyphen last, not a range") << "[a-]"
+                                              << "b" << Outcome::NoMatch;
+    QTest::newRow("exclamation outside set") << "!a"
+                                             << "!a" << Outcome::Match;
+    QTest::newRow("exclamation not first in set") << "[a!]"
+                                                  << "!" << Outcome::Match;
+    QTest::newRow("empty set is the empty run") << "a[]b"
+                                                << "ab" << Outcome::Match;
+    QTest::newRow("empty set takes nothing") << "a[]b"
+                                             << "axb" << Outcome::NoMatch;
+    QTest::newRow("empty set on empty value") << "[]"
+                                              << "" << Outcome::Match;
+    QTest::newRow("empty set then bracket") << "[]]"
+                                            << "]" << Outcome::Match;
+    QTest::newRow("negated empty set takes one") << "[!]"
+                                                 << "x" << Outcome::Match;
+    QTest::newRow("ascii case") << "heart"
+                                << "HEART" << Outcome::Match;
+    QTest::newRow("upper range, lower value") << "[A-C]"
+                                              << "b" << Outcome::Match;
+    QTest::newRow("lower range, upper value") << "[a-c]"
+                                              << "B" << Outcome::Match;
+    QTest::newRow("range does not stretch over non-letters") << "[1-B]"
+                                                             << "[" << Outcome::NoMatch;
+    QTest::newRow("accented capitals") << QStringLiteral("ÉCOLE") << QStringLiteral("école") << Outcome::Match;
+    QTest::newRow("accent is not ignored") << "ecole" << QStringLiteral("école") << Outcome::NoMatch;
+    QTest::newRow("sharp s, capital in pattern")
+        << QStringLiteral("stra\u1E9Ee") << QStringLiteral("straße") << Outcome::Match;
+    QTest::newRow("sharp s, capital in value")
+        << QStringLiteral("*ß*") << QStringLiteral("STRA\u1E9EE") << Outcome::Match;
+    QTest::newRow("cyrillic") << QStringLiteral("Ж*") << QStringLiteral("жизнь") << Outcome::Match;
+    QTest::newRow("final sigma") << QStringLiteral("ΟΔΟΣ") << QStringLiteral("οδος") << Outcome::Match;
+    QTest::newRow("case outside the basic plane")
+        << QString::fromUtf8("\xF0\x90\x90\x80") << QString::fromUtf8("\xF0\x90\x90\xA8") << Outcome::Match;
+    QTest::newRow("accented range, other case") << QStringLiteral("[À-Ý]") << QStringLiteral("é") << Outcome::Match;
+    QTest::newRow("accented set, other case") << QStringLiteral("[!É]") << QStringLiteral("é") << Outcome::NoMatch;
+    QTest::newRow("unclosed set") << "["
+                                  << "" << Outcome::BadPattern;
+    QTest::newRow("unclosed set after text") << "a[bc"
+                                             << "abc" << Outcome::BadPattern;
+    QTest::newRow("unclosed negated set") << "[!"
+                                          << "x" << Outcome::BadPattern;
+    QTest::newRow("bad even when the start fails") << "x*["
+                                                   << "y" << Outcome::BadPattern;
+    QTest::newRow("descending range") << "[z-a]"
+                                      << "m" << Outcome::BadPattern;
+    QTest::newRow("number prefix") << "728*"
+                                   << "728.5" << Outcome::Match;
+    QTest::newRow("number inside") << "*728*"
+                                   << "1728" << Outcome::Match;
+}
+
+void TestJetLike::match()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QString, value);
+    QFETCH(Outcome, expected);
+
+    QCOMPARE(JetLike::match(pattern, value), expected);
+    QCOMPARE(JetLike::matchUtf8(pattern.toStdString(), value.toStdString()), expected);
+}
+
+void TestJetLike::pathologicalStars_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<Outcome>("expected");
+
+    const QString manyA(20000, QLatin1Char('a'));
+    QTest::newRow("many stars, no b") << "*a*a*a*a*a*a*a*a*a*a*b" << manyA << Outcome::NoMatch;
+    QTest::newRow("many stars, b at the end") << "*a*a*a*a*a*a*a*a*a*a*b" << manyA + "b" << Outcome::Match;
+    QTest::newRow("questions between stars") << "*?*?*?*?*?*?*c" << manyA << Outcome::NoMatch;
+    QTest::newRow("sets between stars") << "*[a]*[a]*[a]*[!a]" << manyA << Outcome::NoMatch;
+}
+
+// Exponential backtracking would not finish within the test's time limit.
+void TestJetLike::pathologicalStars()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QString, value);
+    QFETCH(Outcome, expected);
+
+    QCOMPARE(JetLike::match(pattern, value), expected);
+    QCOMPARE(JetLike::matchUtf8(pattern.toStdString(), value.toStdString()), expected);
+}
+
+void TestJetLike::asciiPathAgreesWithUnicodePath()
+{
+    QRandomGenerator random(20240601);
+    const QList<QString> patternAlphabet = characters(QStringLiteral("aAbZz1_-**?#[]!"));
+    const QList<QString> valueAlphabet = characters(QStringLiteral("aAbBZz19_-*?#[]!"));
+    const QList<QString> wideAlphabet = {QStringLiteral("é"),
+                                         QStringLiteral("É"),
+                                         QStringLiteral("ß"),
+                                         QStringLiteral("\u1E9E"),
+                                         QString::fromUtf8("\xF0\x9F\x98\x80"),
+                                         QStringLiteral("a"),
+                                         QStringLiteral("*"),
+                                         QStringLiteral("?"),
+                                         QStringLiteral("["),
+                                         QStringLiteral("]"),
+                                         QStringLiteral("-")};
+    int matches = 0;
+    for (int round = 0; round < 600; ++round) {
+        const bool wide = round % 3 == 0;
+        const QString pattern = randomText(random, wide ? wideAlphabet : patternAlphabet, 7);
+        const QList<QString>& alphabet = wide ? wideAlphabet : valueAlphabet;
+        const QString value = round % 2 ? nearValue(random, pattern, alphabet) : randomText(random, alphabet, 7);
+        const Outcome expected = JetLike::match(pattern, value);
+        matches += expected == Outcome::Match ? 1 : 0;
+        QVERIFY2(JetLike::matchUtf8(pattern.toStdString(), value.toStdString()) == expected,
+                 qPrintable(QStringLiteral("'%1' against '%2'").arg(value, pattern)));
+    }
+    qInfo("%d matches", matches);
+    QVERIFY2(matches > 100, "the random rows should include matches");
+}
+
+void TestJetLike::agreesWithRegularExpressions()
+{
+    QRandomGenerator random(42);
+    const QList<QString> patternAlphabet = characters(QStringLiteral("abBZ1_-**?#[]!"));
+    const QList<QString> valueAlphabet = characters(QStringLiteral("aAbBZz12_-*?#[]!"));
+    int matches = 0;
+    int badPatterns = 0;
+    for (int round = 0; round < 800; ++round) {
+        const QString pattern = randomText(random, patternAlphabet, 8);
+        const QString value =
+            round % 2 ? nearValue(random, pattern, valueAlphabet) : randomText(random, valueAlphabet, 6);
+        const std::optional<QRegularExpression> expression = asRegularExpression(pattern);
+        const Outcome expected = !expression                           ? Outcome::BadPattern
+                                 : expression->match(value).hasMatch() ? Outcome::Match
+                                                                       : Outcome::NoMatch;
+        matches += expected == Outcome::Match ? 1 : 0;
+        badPatterns += expected == Outcome::BadPattern ? 1 : 0;
+        QVERIFY2(JetLike::matchUtf8(pattern.toStdString(), value.toStdString()) == expected,
+                 qPrintable(QStringLiteral("'%1' against '%2'").arg(value, pattern)));
+    }
+    qInfo("%d matches, %d bad patterns", matches, badPatterns);
+    QVERIFY2(matches > 100 && badPatterns > 40, "the random rows should cover every outcome");
+}
+
+void TestJetLike::sqlLike_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QVariant>("expected");
+
+    const QVariant null = QVariant(QMetaType::fromType<int>());
+    QTest::newRow("value LIKE pattern") << "SELECT 'Heart' LIKE '*EART'" << QVariant(1);
+    QTest::newRow("operands are not swapped") << "SELECT '*EART' LIKE 'Heart'" << QVariant(0);
+    QTest::newRow("null value") << "SELECT NULL LIKE '*'" << null;
+    QTest::newRow("null pattern") << "SELECT 'a' LIKE NULL" << null;
+    QTest::newRow("numbers both sides") << "SELECT 728 LIKE 728" << QVariant(1);
+    QTest::newRow("number value, digit pattern") << "SELECT 728 LIKE '7#8'" << QVariant(1);
+    QTest::newRow("real value") << "SELECT 727.5 LIKE '727.5'" << QVariant(1);
+    QTest::newRow("percent is no wildcard") << "SELECT 'abc' LIKE 'a%'" << QVariant(0);
+    QTest::newRow("underscore is no wildcard") << "SELECT 'abc' LIKE 'a_c'" << QVariant(0);
+    QTest::newRow("underscore matches itself") << "SELECT 'a_c' LIKE 'a_c'" << QVariant(1);
+    QTest::newRow("utf-8 case") << QStringLiteral("SELECT 'École' LIKE 'é*'") << QVariant(1);
+    QTest::newRow("not like") << "SELECT 'heart' NOT LIKE 'H*'" << QVariant(0);
+}
+
+void TestJetLike::sqlLike()
+{
+    QFETCH(QString, sql);
+    QFETCH(QVariant, expected);
+
+    MemoryDatabase database(QStringLiteral("tst_jetlike_sql"));
+    QString error;
+    QVERIFY2(JetLike::registerOn(database.db(), &error), qPrintable(error));
+    const QVariant result = firstValue(database.db(), sql, &error);
+    QVERIFY2(result != QVariant(QStringLiteral("failed")), qPrintable(error));
+    QCOMPARE(result.isNull(), expected.isNull());
+    if (!expected.isNull()) {
+        QCOMPARE(result.toInt(), expected.toInt());
+    }
+}
+
+void TestJetLike::sqlBadPattern()
+{
+    MemoryDatabase database(QStringLiteral("tst_jetlike_bad"));
+    QString error;
+    QVERIFY2(JetLike::registerOn(database.db(), &error), qPrintable(error));
+    QCOMPARE(firstValue(database.db(), QStringLiteral("SELECT 'x' LIKE 'a[b'"), &error), QVariant("failed"));
+    QCOMPARE(error, QStringLiteral("Invalid pattern string in Like: a[b"));
+}
+
+void TestJetLike::sqlWhereOverStoredTypes()
+{
+    MemoryDatabase database(QStringLiteral("tst_jetlike_where"));
+    QString error;
+    QVERIFY2(JetLike::registerOn(database.db(), &error), qPrintable(error));
+    QSqlQuery query(database.db());
+    QVERIFY(query.exec(QStringLiteral("CREATE TABLE Main (Description TEXT, F1)")));
+    QVERIFY(query.prepare(QStringLiteral("INSERT INTO Main VALUES (?, ?)")));
+    const QList<QPair<QString, QVariant>> rows = {{QStringLiteral("Heart"), 728},
+                                                  {QStringLiteral("Liver"), QStringLiteral("728")},
+                                                  {QStringLiteral("Lung"), 727.5},
+                                                  {QStringLiteral("Skin"), QVariant(QMetaType::fromType<int>())}};
+    for (const auto& row : rows) {
+        query.addBindValue(row.first);
+        query.addBindValue(row.second);
+        QVERIFY2(query.exec(), qPrintable(query.lastError().text()));
+    }
+
+    const auto descriptions = [&](const QString& where) {
+        QStringList found;
+        QSqlQuery select(database.db());
+        if (select.exec(QStringLiteral("SELECT Description FROM Main WHERE %1 ORDER BY Description").arg(where))) {
+            while (select.next()) {
+                found << select.value(0).toString();
+            }
+        }
+        return found;
+    };
+    QCOMPARE(descriptions(QStringLiteral("F1 LIKE 728")), QStringList({"Heart", "Liver"}));
+    QCOMPARE(descriptions(QStringLiteral("F1 LIKE '727*'")), QStringList({"Lung"}));
+    QCOMPARE(descriptions(QStringLiteral("F1 LIKE '*'")), QStringList({"Heart", "Liver", "Lung"}));
+    QCOMPARE(descriptions(QStringLiteral("Description LIKE 'l*'")), QStringList({"Liver", "Lung"}));
+}
+
+void TestJetLike::registerNeedsOpenConnection()
+{
+    QString error;
+    QVERIFY(!JetLike::registerOn(static_cast<sqlite3*>(nullptr), &error));
+    QVERIFY(!error.isEmpty());
+
+    error.clear();
+    {
+        QSqlDatabase closed =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("tst_jetlike_closed"));
+        QVERIFY(!JetLike::registerOn(closed, &error));
+        QVERIFY(!error.isEmpty());
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("tst_jetlike_closed"));
+}
+
+QTEST_GUILESS_MAIN(TestJetLike)
+#include "tst_jetlike.moc"
