@@ -1,0 +1,29 @@
+#include "main_window/AppServices.h"
+#include "main_window/Form1.h"
+#include "main_window/MessageBoxes.h"
+#include "printing/DesktopViewerLauncher.h"
+#include "store/AppLocation.h"
+#include "store/Module1.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("orvo"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Orvo"));
+    QApplication::setApplicationVersion(
+        QStringLiteral("%1.%2.%3").arg(ORVO_VERSION_MAJOR).arg(ORVO_VERSION_MINOR).arg(ORVO_VERSION_REVISION));
+
+    Module1 module;
+    QtMessageBoxes messages;
+    DesktopViewerLauncher viewer;
+    AppServices services(module, messages, viewer);
+    services.applicationFolder = AppLocation::applicationFolder();
+
+    Form1 mainWindow(services);
+    if (!mainWindow.Form_Load())
+        return 1;
+    mainWindow.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QRect>
+
+class QWidget;
+
+// Layouts are drawn in twips; the screen counts pixels at 96 DPI (Qt scales for high DPI).
+namespace WindowGeometry {
+
+constexpr int TwipsPerPixel = 15;
+
+constexpr int px(int twips)
+{
+    return twips / TwipsPerPixel;
+}
+
+inline QRect fromTwips(int left, int top, int width, int height)
+{
+    return QRect(px(left), px(top), px(width), px(height));
+}
+
+// The small dialog font that the twips layouts were drawn for; every window uses it.
+void useLayoutFont(QWidget* window);
+
+// Centres a window across the screen and raises it by offsetTwips above the middle.
+void placeOnScreen(QWidget* window, int offsetTwips);
+
+} // namespace WindowGeometry

@@ -1,0 +1,57 @@
+#include "printing/ExportText.h"
+
+#include <QDir>
+#include <QLocale>
+#include <QSaveFile>
+
+namespace ExportText {
+
+QString timeText(const QTime& time)
+{
+    const int hour = time.hour() % 12 == 0 ? 12 : time.hour() % 12;
+    return QStringLiteral("%1:%2 %3 ")
+        .arg(hour)
+        .arg(time.minute(), 2, 10, QLatin1Char('0'))
+        .arg(time.hour() < 12 ? QStringLiteral("am") : QStringLiteral("pm"));
+}
+
+QString dateText(const QDate& date, int leadingBlanks)
+{
+    return QString(leadingBlanks, QLatin1Char(' '))
+        + QStringLiteral("%1,%2 %3")
+              .arg(date.day())
+              .arg(QLocale::system().monthName(date.month(), QLocale::ShortFormat))
+              .arg(date.year(), 4, 10, QLatin1Char('0'));
+}
+
+QString headerLine(const QDateTime& now, int dateBlanks)
+{
+    return QStringLiteral("Frequency Selection   ") + timeText(now.time()) + dateText(now.date(), dateBlanks);
+}
+
+void LineWriter::line(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8() + "\r\n";
+    if (m_device.write(bytes) != bytes.size())
+        m_failed = true;
+}
+
+Outcome writeFile(const QString& path, const std::function<void(LineWriter&)>& writeLines)
+{
+    const QString shownPath = QDir::toNativeSeparators(path);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return Outcome::failure(QStringLiteral("Could not write %1: %2").arg(shownPath, file.errorString()));
+    LineWriter writer(file);
+    writeLines(writer);
+    if (writer.failed()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return Outcome::failure(QStringLiteral("Could not write %1: %2").arg(shownPath, reason));
+    }
+    if (!file.commit())
+        return Outcome::failure(QStringLiteral("Could not write %1: %2").arg(shownPath, file.errorString()));
+    return Outcome::success();
+}
+
+} // namespace ExportText

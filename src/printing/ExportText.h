@@ -1,0 +1,45 @@
+#pragma once
+
+#include "store/Outcome.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+
+class QIODevice;
+
+// The text file that both exports write: UTF-8, every line ended by carriage return and
+// line feed, the header stamped with the time and date.
+namespace ExportText {
+
+const QString FileName = QStringLiteral("freq.txt");
+
+// "h:mm am/pm ": hour 1 to 12 without a leading zero, two-digit minutes, lower-case am/pm.
+QString timeText(const QTime& time);
+// d,MMM YYYY behind the given number of blanks; the month's short name from the system locale.
+QString dateText(const QDate& date, int leadingBlanks);
+// "Frequency Selection   " + time + date; the buffer export puts three blanks before the date,
+// the result-list export two.
+QString headerLine(const QDateTime& now, int dateBlanks);
+
+class LineWriter
+{
+public:
+    explicit LineWriter(QIODevice& device)
+        : m_device(device)
+    {
+    }
+    void line(const QString& text);
+    bool failed() const { return m_failed; }
+
+private:
+    QIODevice& m_device;
+    bool m_failed = false;
+};
+
+// Writes the whole file or nothing: the lines go to a file beside it that replaces the old
+// one only when every line was written. The error names the full path and the reason.
+Outcome writeFile(const QString& path, const std::function<void(LineWriter&)>& writeLines);
+
+} // namespace ExportText

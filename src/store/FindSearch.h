@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+struct FindOptions
+{
+    bool description = false;
+    bool comments = false;
+    bool frequencies = false;
+};
+
+// What Find does with the options and the search text: run a query, or refuse with a message.
+struct FindPlan
+{
+    enum class Kind { Run, NoOption, ValueTooSmall, NotPlainNumber };
+
+    Kind kind = Kind::Run;
+    QString query;
+    QString prompt;
+    QString title;
+
+    bool runs() const { return kind == Kind::Run; }
+    // Only a missing option leaves SearchText as it was; every other outcome has read the text.
+    bool takesSearchText() const { return kind != Kind::NoOption; }
+};
+
+namespace FindSearch {
+
+FindPlan plan(const FindOptions& options, const QString& text);
+
+// The number that a search text begins with: blanks skipped, then digits with at most one
+// decimal point. A text that does not begin with a number gives 0.
+double leadingNumber(const QString& text);
+// Digits with at most one decimal point inside, blanks allowed around: the only text that can
+// stand unquoted in a frequency query.
+bool isPlainNumber(const QString& text);
+
+} // namespace FindSearch

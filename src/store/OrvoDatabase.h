@@ -1,0 +1,40 @@
+#pragma once
+
+#include "store/Outcome.h"
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+struct sqlite3;
+
+// The database file: its table Main, opening it safely, and creating it with demo records.
+namespace OrvoDatabase {
+
+constexpr int FrequencyFields = 40;
+
+// Description, Comments, F1 ... F40: the columns of Main in their order.
+const QStringList& fieldNames();
+
+// What kind of file lies at a path, judged from its first bytes without opening it for writing.
+enum class FileKind { Missing, SQLite, Access, Other };
+FileKind fileKind(const QString& path);
+
+// Opens an existing Orvo database on a new connection of the given name. The file is checked
+// (SQLite, table Main with every column) before anything is written to it; on failure the
+// connection is removed and the file is left exactly as it was.
+Outcome open(const QString& path, const QString& connectionName);
+
+// Creates a new database with the table and its index, filled with the bundled demo records.
+// It is built under a temporary name and renamed into place, so a failure leaves no file.
+Outcome createWithDemoRecords(const QString& path);
+// Creates an empty database (tests, and the demo load above).
+Outcome createEmpty(const QString& path);
+
+// The raw handle behind a QSQLITE connection.
+sqlite3* handle(const QSqlDatabase& db);
+
+// Runs one statement; on failure returns the engine's message.
+Outcome exec(const QSqlDatabase& db, const QString& sql);
+
+} // namespace OrvoDatabase
