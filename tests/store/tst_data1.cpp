@@ -1,0 +1,221 @@
+#include "store/Data1.h"
+#include "store/OrvoDatabase.h"
+#include "store/QueryTexts.h"
+#include "support/TestSupport.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray fileHash(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+} // namespace
+
+class TestData1 : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void ordersCaseBlindWithStoredOrderForTies();
+    void readsFieldsByNameAndNulls();
+    void movesDirectlyAndIgnoresOutOfRange();
+    void addsEditsAndDeletes();
+    void keepsRecordSetWhenQueryIsRejected();
+    void refusesForeignFiles_data();
+    void refusesForeignFiles();
+    void createsDemoDatabase();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_folder;
+    QString m_path;
+};
+
+void TestData1::init()
+{
+    m_folder = std::make_unique<QTemporaryDir>();
+    m_path = QDir(m_folder->path()).filePath(QStringLiteral("freqs.mdb"));
+}
+
+void TestData1::ordersCaseBlindWithStoredOrderForTies()
+{
+    createDatabase(m_path, {TestRecord::make("Zebra"), TestRecord::make("apple", "first"), TestRecord::make("Mango"),
+                            TestRecord::make("apple", "second"), TestRecord::make(nullText()),
+                            TestRecord::make("APPLE", "third")});
+    Data1 data;
+    data.setDatabaseName(m_path);
+    data.setRecordSource(QueryTexts::allRecordsQuery());
+    const Outcome refreshed = data.refresh();
+    QVERIFY2(refreshed.ok, qPrintable(refreshed.error));
+    QCOMPARE(data.descriptions(), QStringList({"", "apple", "apple", "APPLE", "Mango", "Zebra"}));
+    QVERIFY(data.hasCurrentRecord());
+    QCOMPARE(data.position(), 0);
+    data.moveTo(1);
+    QCOMPARE(data.field("Comments").toString(), QStringLiteral("first"));
+    data.moveTo(3);
+    QCOMPARE(data.field("comments").toString(), QStringLiteral("third"));
+}
+
+void TestData1::readsFieldsByNameAndNulls()
+{
+    createDatabase(m_path, {TestRecord::make("Heart", nullText(), {"0727", nullText(), "7.830"})});
+    Data1 data;
+    data.setDatabaseName(m_path);
+    data.setRecordSource(QueryTexts::allRecordsQuery());
+    QVERIFY(data.refresh().ok);
+    QVERIFY(data.field("Comments").isNull());
+    QCOMPARE(data.field("F1").toString(), QStringLiteral("0727"));
+    QVERIFY(data.field("F2").isNull());
+    QCOMPARE(data.field("F3").toString(), QStringLiteral("7.830"));
+    QVERIFY(data.field("NoSuchField").isNull());
+    data.moveNext();
+    QVERIFY(data.isEof());
+    QVERIFY(data.field("Description").isNull());
+}
+
+void TestData1::movesDirectlyAndIgnoresOutOfRange()
+{
+    createDatabase(m_path, {TestRecord::make("a"), TestRecord::make("b")});
+    Data1 data;
+    data.setDatabaseName(m_path);
+    data.setRecordSource(QueryTexts::allRecordsQuery());
+    QVERIFY(data.refresh().ok);
+    QVERIFY(data.moveTo(1));
+    QVERIFY(!data.moveTo(2));
+    QVERIFY(!data.moveTo(-1));
+    QCOMPARE(data.field("Description").toString(), QStringLiteral("b"));
+    data.moveToEnd();
+    QVERIFY(data.isEof());
+    QVERIFY(!data.hasCurrentRecord());
+}
+
+void TestData1::addsEditsAndDeletes()
+{
+    createDatabase(m_path, {TestRecord::make("keep"), TestRecord::make("change"), TestRecord::make("remove")});
+    Data1 data;
+    data.setDatabaseName(m_path);
+    data.setRecordSource(QueryTexts::allRecordsQuery());
+    QVERIFY(data.refresh().ok);
+
+    data.addNew();
+    data.setField("Description", "added");
+    data.setField("F1", "0727");
+    QVERIFY(data.update().ok);
+
+    QVERIFY(data.moveTo(0)); // change
+    data.edit();
+    data.setField("Comments", "edited");
+    QVERIFY(data.update().ok);
+    QCOMPARE(data.field("Comments").toString(), QStringLiteral("edited"));
+
+    QVERIFY(data.moveTo(2)); // remove
+    QVERIFY(data.deleteCurrent().ok);
+    QVERIFY(!data.hasCurrentRecord());
+    data.close();
+
+    const QVector<TestRecord> stored = readDatabase(m_path);
+    QCOMPARE(stored.size(), 3);
+    QCOMPARE(stored.at(0).description.toString(), QStringLiteral("keep"));
+    QCOMPARE(stored.at(1).comments.toString(), QStringLiteral("edited"));
+    QCOMPARE(stored.at(2).description.toString(), QStringLiteral("added"));
+    QCOMPARE(stored.at(2).frequencies.at(0).toString(), QStringLiteral("0727"));
+    QVERIFY(stored.at(2).frequencies.at(1).isNull());
+}
+
+void TestData1::keepsRecordSetWhenQueryIsRejected()
+{
+    createDatabase(m_path, {TestRecord::make("one"), TestRecord::make("two")});
+    Data1 data;
+    data.setDatabaseName(m_path);
+    data.setRecordSource(QueryTexts::allRecordsQuery());
+    QVERIFY(data.refresh().ok);
+    data.setRecordSource(QueryTexts::wordSearchQuery(true, false, QStringLiteral("[unclosed")));
+    const Outcome rejected = data.refresh();
+    QVERIFY(!rejected.ok);
+    QVERIFY(rejected.error.contains(QLatin1String("pattern")));
+    QCOMPARE(data.descriptions(), QStringList({"one", "two"}));
+}
+
+void TestData1::refusesForeignFiles_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("schema");
+    QTest::addColumn<QString>("reason");
+
+    QByteArray access(4096, '\0');
+    access.replace(4, 15, "Standard Jet DB");
+    QTest::newRow("access") << access << QString() << "Access";
+    QTest::newRow("text file") << QByteArray("Description,Comments\nnot a database\n") << QString()
+                               << "not an Orvo database";
+    QTest::newRow("sqlite without Main") << QByteArray() << "CREATE TABLE Other (x TEXT)" << "no table Main";
+    QTest::newRow("column missing") << QByteArray() << "CREATE TABLE Main (Description TEXT, Comments TEXT, F1 TEXT)"
+                                    << "no column F2";
+    QByteArray damaged = QByteArray("SQLite format 3", 16) + QByteArray(4000, '\x5a');
+    QTest::newRow("damaged") << damaged << QString() << "";
+}
+
+void TestData1::refusesForeignFiles()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, schema);
+    QFETCH(QString, reason);
+
+    if (!schema.isEmpty()) {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("schema"));
+            db.setDatabaseName(m_path);
+            QVERIFY(db.open());
+            QVERIFY(OrvoDatabase::exec(db, schema).ok);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("schema"));
+    } else {
+        QFile file(m_path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    const QByteArray before = fileHash(m_path);
+
+    Data1 data;
+    data.setDatabaseName(m_path);
+    data.setRecordSource(QueryTexts::allRecordsQuery());
+    const Outcome opened = data.refresh();
+    QVERIFY(!opened.ok);
+    QVERIFY2(opened.error.contains(reason), qPrintable(opened.error));
+    data.close();
+    QCOMPARE(fileHash(m_path), before);
+}
+
+void TestData1::createsDemoDatabase()
+{
+    QVERIFY(OrvoDatabase::createWithDemoRecords(m_path).ok);
+    QVERIFY(!QFile::exists(m_path + QStringLiteral(".creating")));
+    const QVector<TestRecord> records = readDatabase(m_path);
+    QVERIFY(records.size() >= 150);
+    QSet<QChar> initials;
+    bool nullComments = false;
+    bool emptyComments = false;
+    for (const TestRecord& record : records) {
+        initials.insert(record.description.toString().left(1).toUpper().front());
+        nullComments |= record.comments.isNull();
+        emptyComments |= !record.comments.isNull() && record.comments.toString().isEmpty();
+    }
+    for (char letter = 'A'; letter <= 'Z'; ++letter)
+        QVERIFY2(initials.contains(QLatin1Char(letter)), QByteArray(1, letter).constData());
+    QVERIFY(nullComments);
+    QVERIFY(emptyComments);
+    QVERIFY(!OrvoDatabase::createWithDemoRecords(m_path).ok); // never over an existing file
+}
+
+QTEST_GUILESS_MAIN(TestData1)
+#include "tst_data1.moc"
