@@ -11,7 +11,6 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("orvo"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Orvo"));
     QApplication::setApplicationVersion(
         QStringLiteral("%1.%2.%3").arg(ORVO_VERSION_MAJOR).arg(ORVO_VERSION_MINOR).arg(ORVO_VERSION_REVISION));
 
