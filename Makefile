@@ -27,3 +27,13 @@ format:
 
 clean:
 	rm -rf $(BUILD_DIR)
+
+# Installs into $(DESTDIR)$(PREFIX) through CMake's install rules. Uninstall removes what the
+# last install's manifest lists; the manifest leaves DESTDIR out, so give the same DESTDIR.
+PREFIX ?= /usr/local
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+
+uninstall:
+	@test -f $(BUILD_DIR)/install_manifest.txt || { echo "$(BUILD_DIR)/install_manifest.txt is missing: nothing to uninstall."; exit 1; }
+	sed 's|^|$(DESTDIR)|' $(BUILD_DIR)/install_manifest.txt | xargs -r -d '\n' rm -fv

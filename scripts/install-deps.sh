@@ -6,6 +6,7 @@ packages=(
     build-essential cmake pkg-config
     qt6-base-dev libqt6sql6-sqlite libsqlite3-dev
     fonts-liberation2
+    desktop-file-utils appstream
 )
 
 missing=()

@@ -1,3 +1,4 @@
+#include "main_window/AppIcon.h"
 #include "main_window/AppServices.h"
 #include "main_window/Form1.h"
 #include "main_window/MessageBoxes.h"
@@ -13,6 +14,9 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("orvo"));
     QApplication::setApplicationVersion(
         QStringLiteral("%1.%2.%3").arg(ORVO_VERSION_MAJOR).arg(ORVO_VERSION_MINOR).arg(ORVO_VERSION_REVISION));
+    // Every window shows this icon; the desktop file name ties the windows to the menu entry.
+    QApplication::setWindowIcon(AppIcon::icon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("orvo"));
 
     Module1 module;
     QtMessageBoxes messages;
