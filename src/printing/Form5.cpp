@@ -1,19 +1,132 @@
 #include "printing/Form5.h"
 
+#include "main_window/AppServices.h"
 #include "main_window/Form1.h"
+#include "main_window/WindowGeometry.h"
+#include "printing/ExportPreview.h"
+#include "printing/ResultListExport.h"
+#include "store/Module1.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QProgressBar>
+#include <QPushButton>
+
+using WindowGeometry::fromTwips;
 
 Form5::Form5(Form1& main)
     : QWidget(nullptr)
     , m_main(main)
 {
     setObjectName(QStringLiteral("Form5"));
+    WindowGeometry::useLayoutFont(this);
+    buildControls();
+    Form_Load();
+}
+
+void Form5::buildControls()
+{
+    setFixedSize(WindowGeometry::px(4590), WindowGeometry::px(3870));
+
+    Frame1 = new QGroupBox(QStringLiteral("Print Options"), this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setAccessibleName(Frame1->title());
+    Frame1->setGeometry(fromTwips(240, 240, 4095, 2535));
+
+    const auto checkBox = [this](const char* name, const QString& caption, const QRect& place) {
+        auto* box = new QCheckBox(caption, Frame1);
+        box->setObjectName(QLatin1String(name));
+        box->setAccessibleName(caption);
+        box->setGeometry(place);
+        return box;
+    };
+    Check3 = checkBox("Check3", QStringLiteral("Print blank line between records"), fromTwips(720, 1800, 2775, 375));
+    Check2 = checkBox("Check2", QStringLiteral("Print frequencies"), fromTwips(720, 1200, 2295, 255));
+    Check1 = checkBox("Check1", QStringLiteral("Print comments"), fromTwips(720, 600, 2295, 255));
+
+    const auto button = [this](const char* name, const QString& caption, const QRect& place) {
+        auto* widget = new QPushButton(caption, this);
+        widget->setObjectName(QLatin1String(name));
+        widget->setAccessibleName(caption);
+        widget->setGeometry(place);
+        return widget;
+    };
+    Command2 = button("Command2", QStringLiteral("Exit"), fromTwips(2880, 3360, 1455, 375));
+    Command1 = button("Command1", QStringLiteral("Print Preview"), fromTwips(240, 3360, 1455, 375));
+
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setAccessibleName(QStringLiteral("Progress"));
+    ProgressBar1->setGeometry(fromTwips(240, 2940, 4095, 255));
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->reset();
+
+    setTabOrder(Command1, Command2);
+    setTabOrder(Command2, Check1);
+    setTabOrder(Check1, Check2);
+    setTabOrder(Check2, Check3);
+
+    connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form5::Command2_Click);
+}
+
+void Form5::Form_Load()
+{
     setWindowTitle(QStringLiteral("Orvo - Print Results List"));
+    WindowGeometry::placeOnScreen(this, 0);
+    Command1->setFocus();
+}
+
+void Form5::Command1_Click()
+{
+    if (m_running)
+        return;
+    setRunning(true);
+    AppServices& services = m_main.services();
+    Module1& shared = m_main.module();
+    Data1& records = m_main.data1();
+
+    ProgressBar1->setRange(0, ResultListExport::progressMaximum(shared.ResultCount));
+    ProgressBar1->setValue(0);
+
+    ResultListExport::RunHooks hooks;
+    hooks.options = [this] {
+        return ResultListExport::PrintOptions{Check1->isChecked(), Check2->isChecked(), Check3->isChecked()};
+    };
+    hooks.yield = [] { QCoreApplication::processEvents(); };
+    hooks.progress = [this](int value) { ProgressBar1->setValue(value); };
+
+    ExportPreview::writeAndShow(this, services, [&](ExportText::LineWriter& out) {
+        ResultListExport::writeList(out, records, shared, services.now(), hooks);
+    });
+    // Also when the file could not be opened and nothing was walked.
+    records.moveToEnd();
+    setRunning(false);
+}
+
+void Form5::setRunning(bool running)
+{
+    m_running = running;
+    Command1->setEnabled(!running);
+    Command2->setEnabled(!running);
+    if (!running)
+        Command1->setFocus();
+}
+
+void Form5::Command2_Click()
+{
+    close();
 }
 
 void Form5::closeEvent(QCloseEvent* event)
 {
+    // The run still writes the file and walks the main window's records.
+    if (m_running) {
+        event->ignore();
+        return;
+    }
     m_main.setEnabled(true);
     event->accept();
 }

@@ -1,0 +1,55 @@
+#include "printing/ResultListExport.h"
+
+#include "store/Data1.h"
+#include "store/FrequencyText.h"
+#include "store/Module1.h"
+
+#include <algorithm>
+
+namespace ResultListExport {
+
+int progressMaximum(int resultCount)
+{
+    return std::max(resultCount, 1);
+}
+
+void MakeFreqStr(const Data1& data1, Module1& module)
+{
+    module.FreqString =
+        FrequencyText::listText([&data1](int number) { return data1.field(QStringLiteral("F%1").arg(number)); });
+}
+
+void writeList(ExportText::LineWriter& out, Data1& data1, Module1& module, const QDateTime& now, const RunHooks& hooks)
+{
+    // The header's date stands two blanks off; the buffer export's stands three.
+    out.line(ExportText::headerLine(now, 2));
+    out.line(QStringLiteral(" "));
+
+    data1.moveFirst();
+    module.RecordCounter = 0;
+    while (!data1.isEof() && !out.failed()) {
+        module.RecordCounter = std::min(module.RecordCounter + 1, module.ResultCount);
+        if (hooks.yield)
+            hooks.yield();
+        if (hooks.progress)
+            hooks.progress(module.RecordCounter);
+
+        const PrintOptions options = hooks.options ? hooks.options() : PrintOptions();
+        // A null field is written as an empty line.
+        out.line(data1.field(QStringLiteral("Description")).toString());
+        if (options.comments)
+            out.line(data1.field(QStringLiteral("Comments")).toString());
+        if (options.frequencies) {
+            MakeFreqStr(data1, module);
+            if (module.FreqString.isEmpty())
+                module.FreqString = NoFrequencies;
+            out.line(QStringLiteral("Frequencies: ") + module.FreqString);
+        }
+        if (options.blankLine)
+            out.line(QStringLiteral(" "));
+        data1.moveNext();
+    }
+    data1.moveToEnd();
+}
+
+} // namespace ResultListExport
