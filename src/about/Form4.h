@@ -3,7 +3,12 @@
 #include <QWidget>
 
 class Form1;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
 
+// Tips and About: the version line, notes and usage tips beside the program's picture. It
+// works on nothing the main window holds, so the main window stays enabled while it is open.
 class Form4 : public QWidget
 {
     Q_OBJECT
@@ -11,9 +16,13 @@ class Form4 : public QWidget
 public:
     explicit Form4(Form1& main);
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
+    void Form_Load();
+    void Command1_Click();
 
 private:
-    Form1& m_main;
+    void buildControls();
+
+    QPlainTextEdit* Text1 = nullptr;
+    QLabel* Picture1 = nullptr;
+    QPushButton* Command1 = nullptr;
 };

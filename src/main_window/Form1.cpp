@@ -8,6 +8,7 @@
 #include "main_window/ResultListModel.h"
 #include "main_window/WindowGeometry.h"
 #include "printing/Form5.h"
+#include "store/DatabaseRepair.h"
 #include "store/FindSearch.h"
 #include "store/FrequencyText.h"
 #include "store/Module1.h"
@@ -417,6 +418,24 @@ void Form1::TipsandHelp_Click()
 
 void Form1::RandCDB_Click()
 {
+    Module1& shared = module();
+    // The repair works on the file itself, so the program's own connection goes first.
+    m_data1.close();
+    m_resultModel->setLines({});
+    Text1->clear();
+    Text2->clear();
+    Text3->clear();
+
+    DatabaseRepair repair(shared.DbPath, QDir(shared.AppDir).filePath(QStringLiteral("newFreq.mdb")));
+    const DatabaseRepair::Result repaired = repair.run();
+    m_services.messages.inform(this, repaired.message(), repaired.title());
+
+    shared.QuerySql = QueryTexts::allRecordsQuery();
+    if (const Outcome opened = runQuery(); !opened) {
+        m_services.messages.inform(this, QStringLiteral("Orvo cannot open the database %1: %2")
+                                             .arg(QDir::toNativeSeparators(shared.DbPath), opened.error),
+                                   QStringLiteral("Database Error"));
+    }
 }
 
 void Form1::Exit_Click()

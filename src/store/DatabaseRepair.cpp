@@ -1,0 +1,296 @@
+#include "store/DatabaseRepair.h"
+
+#include "store/DatabaseSalvage.h"
+#include "store/OrvoDatabase.h"
+#include "store/SqliteFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace {
+
+const QString RecordTable = QStringLiteral("Main");
+
+QString systemError()
+{
+    return qt_error_string(errno);
+}
+
+Outcome syncFile(const QString& path)
+{
+    const int file = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (file < 0)
+        return Outcome::failure(systemError());
+    const bool synced = ::fsync(file) == 0;
+    const QString reason = synced ? QString() : systemError();
+    ::close(file);
+    return synced ? Outcome::success() : Outcome::failure(reason);
+}
+
+QString sentence(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    return trimmed.endsWith(QLatin1Char('.')) ? trimmed : trimmed + QLatin1Char('.');
+}
+
+QString records(qint64 count)
+{
+    return count == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(count);
+}
+
+} // namespace
+
+DatabaseRepair::DatabaseRepair(const QString& databasePath, const QString& temporaryPath)
+    : m_databasePath(databasePath), m_temporaryPath(temporaryPath)
+{
+}
+
+QString DatabaseRepair::describe(Step step) const
+{
+    const QString database = QFileInfo(m_databasePath).fileName();
+    const QString temporary = QFileInfo(m_temporaryPath).fileName();
+    switch (step) {
+    case Step::RemoveLeftover:
+        return QStringLiteral("removing the file %1 left by an earlier run").arg(temporary);
+    case Step::CheckOriginal:
+        return QStringLiteral("checking %1").arg(database);
+    case Step::Compact:
+        return QStringLiteral("writing the compacted copy %1").arg(temporary);
+    case Step::SaveReadableRows:
+        return QStringLiteral("copying the readable records into %1").arg(temporary);
+    case Step::CheckCopy:
+        return QStringLiteral("checking the new file %1").arg(temporary);
+    case Step::SyncCopy:
+        return QStringLiteral("writing %1 to disk").arg(temporary);
+    case Step::KeepDamaged:
+        return QStringLiteral("keeping the damaged file as %1").arg(QFileInfo(damagedCopyPath()).fileName());
+    case Step::Replace:
+        return QStringLiteral("putting %1 in the place of %2").arg(temporary, database);
+    case Step::SyncFolder:
+        return QStringLiteral("writing the folder %1 to disk")
+            .arg(QDir::toNativeSeparators(QFileInfo(m_databasePath).absolutePath()));
+    }
+    return {};
+}
+
+QString DatabaseRepair::damagedCopyPath() const
+{
+    if (!m_damagedCopy.isEmpty())
+        return m_damagedCopy;
+    const QFileInfo database(m_databasePath);
+    const QDir folder = database.absoluteDir();
+    const QString base = database.completeBaseName() + QStringLiteral("-damaged");
+    const QString suffix = database.suffix().isEmpty() ? QString() : QLatin1Char('.') + database.suffix();
+    QString path = folder.filePath(base + suffix);
+    for (int number = 2; QFileInfo::exists(path) || QFileInfo(path).isSymLink(); ++number)
+        path = folder.filePath(QStringLiteral("%1-%2%3").arg(base).arg(number).arg(suffix));
+    return path;
+}
+
+Outcome DatabaseRepair::checked(Step step, const Outcome& done) const
+{
+    if (done && m_failAt == step)
+        return Outcome::failure(QStringLiteral("The step was made to fail."));
+    return done;
+}
+
+DatabaseRepair::Result DatabaseRepair::fail(Result result, Step step, const QString& reason)
+{
+    result.ok = false;
+    result.failedStep = step;
+    result.failedStepText = describe(step);
+    result.reason = reason;
+    // The copy of a damaged file is only worth keeping beside a repaired one.
+    if (!m_damagedCopy.isEmpty() && QFile::remove(m_damagedCopy))
+        m_damagedCopy.clear();
+    result.keptDamagedAs = m_damagedCopy;
+    if (const Outcome removed = removeTemporaryFiles(); !removed)
+        result.reason = sentence(result.reason) + QLatin1Char(' ') + removed.error;
+    return result;
+}
+
+Outcome DatabaseRepair::removeTemporaryFiles() const
+{
+    // Only this command creates the file, so one that exists is left by an interrupted run;
+    // its journal would otherwise be taken for the new file's own.
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+        const QString path = m_temporaryPath + QLatin1String(suffix);
+        const QFileInfo info(path);
+        if (!info.exists() && !info.isSymLink())
+            continue;
+        QFile file(path);
+        if (!file.remove())
+            return Outcome::failure(
+                QStringLiteral("%1 could not be removed: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    }
+    return Outcome::success();
+}
+
+Outcome DatabaseRepair::checkOriginal(SqliteFile& original, bool* intact, qint64* records) const
+{
+    switch (OrvoDatabase::fileKind(m_databasePath)) {
+    case OrvoDatabase::FileKind::Missing:
+        return Outcome::failure(QStringLiteral("The file does not exist."));
+    case OrvoDatabase::FileKind::Access:
+    case OrvoDatabase::FileKind::Other:
+        return Outcome::failure(QStringLiteral("It is not an Orvo database (not an SQLite database file)."));
+    case OrvoDatabase::FileKind::SQLite:
+        break;
+    }
+    if (const Outcome opened = original.open(m_databasePath, SqliteFile::Mode::Existing); !opened)
+        return opened;
+    const SqliteFile::Integrity integrity = original.checkIntegrity();
+    if (!integrity.checked)
+        return integrity.checked;
+    *intact = integrity.intact;
+    return *intact ? original.countRows(RecordTable, records) : Outcome::success();
+}
+
+Outcome DatabaseRepair::compactInto(SqliteFile& original) const
+{
+    SqliteStatement vacuum(original, QStringLiteral("VACUUM INTO ?1"));
+    const QByteArray target = QFile::encodeName(m_temporaryPath);
+    sqlite3_bind_text(vacuum.get(), 1, target.constData(), int(target.size()), SQLITE_TRANSIENT);
+    if (vacuum.step() != SQLITE_DONE)
+        return Outcome::failure(original.lastError());
+    return Outcome::success();
+}
+
+Outcome DatabaseRepair::checkCopy(qint64 expectedRecords) const
+{
+    SqliteFile copy;
+    if (const Outcome opened = copy.open(m_temporaryPath, SqliteFile::Mode::Existing); !opened)
+        return opened;
+    const SqliteFile::Integrity integrity = copy.checkIntegrity();
+    if (!integrity.checked)
+        return integrity.checked;
+    if (!integrity.intact)
+        return Outcome::failure(QStringLiteral("The new file failed its integrity check: ") + integrity.problem);
+    qint64 count = 0;
+    if (const Outcome counted = copy.countRows(RecordTable, &count); !counted)
+        return counted;
+    if (count != expectedRecords)
+        return Outcome::failure(
+            QStringLiteral("The new file holds %1 instead of %2.").arg(records(count), records(expectedRecords)));
+    return Outcome::success();
+}
+
+Outcome DatabaseRepair::keepDamagedCopy()
+{
+    const QString path = damagedCopyPath();
+    QFile original(m_databasePath);
+    if (!original.copy(path))
+        return Outcome::failure(original.errorString());
+    m_damagedCopy = path;
+    return syncFile(path);
+}
+
+DatabaseRepair::Result DatabaseRepair::run()
+{
+    Result result;
+    result.databaseName = QFileInfo(m_databasePath).fileName();
+    m_damagedCopy.clear();
+
+    if (const Outcome removed = checked(Step::RemoveLeftover, removeTemporaryFiles()); !removed)
+        return fail(result, Step::RemoveLeftover, removed.error);
+
+    qint64 expectedRecords = 0;
+    {
+        SqliteFile original;
+        bool intact = false;
+        if (const Outcome o = checked(Step::CheckOriginal, checkOriginal(original, &intact, &expectedRecords)); !o)
+            return fail(result, Step::CheckOriginal, o.error);
+        if (intact) {
+            if (const Outcome o = checked(Step::Compact, compactInto(original)); !o)
+                return fail(result, Step::Compact, o.error);
+        } else {
+            result.damaged = true;
+            const DatabaseSalvage::Report report =
+                DatabaseSalvage::copyReadable(original, m_temporaryPath, RecordTable);
+            if (const Outcome o = checked(Step::SaveReadableRows, report.copied); !o)
+                return fail(result, Step::SaveReadableRows, o.error);
+            expectedRecords = report.savedRows;
+            result.savedRecords = report.savedRows;
+            result.unreadableRecords = report.unreadableRows;
+            result.unreadableExact = report.unreadableExact;
+            result.notRebuilt = report.notRebuilt;
+        }
+    }
+    if (const Outcome o = checked(Step::CheckCopy, checkCopy(expectedRecords)); !o)
+        return fail(result, Step::CheckCopy, o.error);
+    // The new file takes the old one's permissions: a private database stays private.
+    QFile::setPermissions(m_temporaryPath, QFileInfo(m_databasePath).permissions());
+    if (const Outcome o = checked(Step::SyncCopy, syncFile(m_temporaryPath)); !o)
+        return fail(result, Step::SyncCopy, o.error);
+    if (result.damaged) {
+        if (const Outcome o = checked(Step::KeepDamaged, keepDamagedCopy()); !o)
+            return fail(result, Step::KeepDamaged, o.error);
+        result.keptDamagedAs = m_damagedCopy;
+    }
+
+    const QString folderPath = QFileInfo(m_databasePath).absolutePath();
+    const int folder = ::open(QFile::encodeName(folderPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0)
+        return fail(result, Step::Replace, systemError());
+    if (const Outcome ready = checked(Step::Replace, Outcome::success()); !ready) {
+        ::close(folder);
+        return fail(result, Step::Replace, ready.error);
+    }
+    if (::rename(QFile::encodeName(m_temporaryPath).constData(), QFile::encodeName(m_databasePath).constData()) != 0) {
+        const QString reason = systemError();
+        ::close(folder);
+        return fail(result, Step::Replace, reason);
+    }
+    result.replaced = true;
+    // The new file is complete on disk; the folder sync makes the rename itself durable.
+    Outcome synced = ::fsync(folder) == 0 ? Outcome::success() : Outcome::failure(systemError());
+    ::close(folder);
+    synced = checked(Step::SyncFolder, synced);
+    if (!synced) {
+        result.ok = false;
+        result.failedStep = Step::SyncFolder;
+        result.failedStepText = describe(Step::SyncFolder);
+        result.reason = synced.error;
+    }
+    return result;
+}
+
+QString DatabaseRepair::Result::title() const
+{
+    return ok && !damaged ? QStringLiteral("Good News !") : QStringLiteral("Repair and Compact Database");
+}
+
+QString DatabaseRepair::Result::message() const
+{
+    if (!ok && !replaced) {
+        return QStringLiteral("Repairing and compacting %1 failed while %2: %3\n\n%1 has not been changed.")
+            .arg(databaseName, failedStepText, sentence(reason));
+    }
+    QString text;
+    if (damaged) {
+        const QString unreadable = unreadableExact     ? QString::number(unreadableRecords)
+                                   : unreadableRecords ? QStringLiteral("at least %1").arg(unreadableRecords)
+                                                       : QStringLiteral("unknown");
+        text = QStringLiteral("%1 was damaged. It has been repaired and compacted, keeping every record that could "
+                              "still be read.\n\nRecords saved: %2\nRecords that could not be read: %3")
+                   .arg(databaseName)
+                   .arg(savedRecords)
+                   .arg(unreadable);
+        if (!notRebuilt.isEmpty())
+            text += QStringLiteral("\nParts that could not be rebuilt: %1").arg(notRebuilt.join(QStringLiteral(", ")));
+        text += QStringLiteral("\n\nThe damaged file has been kept as %1.").arg(QFileInfo(keptDamagedAs).fileName());
+    } else {
+        text = QStringLiteral("FREQ.MDB file successfully repaired and compacted.");
+    }
+    if (!ok) {
+        text += QStringLiteral("\n\nThe new file holds every record, but %1 failed: %2 Should the computer stop before "
+                               "the system writes the folder out, the old file may take its place again.")
+                    .arg(failedStepText, sentence(reason));
+    }
+    return text;
+}

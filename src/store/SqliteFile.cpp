@@ -1,0 +1,125 @@
+#include "store/SqliteFile.h"
+
+#include <QFile>
+#include <sqlite3.h>
+
+namespace {
+
+bool meansDamage(int code)
+{
+    const int primary = code & 0xff;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+} // namespace
+
+SqliteFile::~SqliteFile()
+{
+    close();
+}
+
+Outcome SqliteFile::open(const QString& path, Mode mode)
+{
+    close();
+    const int flags = SQLITE_OPEN_READWRITE | (mode == Mode::Create ? SQLITE_OPEN_CREATE : 0);
+    const int code = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_handle, flags, nullptr);
+    if (code != SQLITE_OK) {
+        const QString reason =
+            m_handle ? QString::fromUtf8(sqlite3_errmsg(m_handle)) : QString::fromUtf8(sqlite3_errstr(code));
+        close();
+        return Outcome::failure(reason);
+    }
+    sqlite3_busy_timeout(m_handle, 2000);
+    return Outcome::success();
+}
+
+void SqliteFile::close()
+{
+    if (m_handle)
+        sqlite3_close_v2(m_handle);
+    m_handle = nullptr;
+}
+
+QString SqliteFile::lastError() const
+{
+    return m_handle ? QString::fromUtf8(sqlite3_errmsg(m_handle)) : QStringLiteral("The file is not open.");
+}
+
+Outcome SqliteFile::exec(const QString& sql)
+{
+    if (!m_handle)
+        return Outcome::failure(lastError());
+    if (sqlite3_exec(m_handle, sql.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        return Outcome::failure(lastError());
+    return Outcome::success();
+}
+
+SqliteFile::Integrity SqliteFile::checkIntegrity()
+{
+    Integrity result;
+    SqliteStatement check(*this, QStringLiteral("PRAGMA integrity_check"));
+    if (!check.prepared()) {
+        const int code = m_handle ? sqlite3_errcode(m_handle) : SQLITE_MISUSE;
+        if (!meansDamage(code))
+            result.checked = Outcome::failure(lastError());
+        result.problem = lastError();
+        return result;
+    }
+    QStringList lines;
+    int code;
+    while ((code = check.step()) == SQLITE_ROW)
+        lines << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(check.get(), 0)));
+    if (code != SQLITE_DONE) {
+        if (!meansDamage(code))
+            result.checked = Outcome::failure(lastError());
+        result.problem = lastError();
+        return result;
+    }
+    result.intact = lines == QStringList{QStringLiteral("ok")};
+    if (!result.intact)
+        result.problem = lines.value(0);
+    return result;
+}
+
+Outcome SqliteFile::countRows(const QString& table, qint64* count)
+{
+    SqliteStatement query(*this, QStringLiteral("SELECT count(*) FROM ") + quotedName(table));
+    if (!query.prepared() || query.step() != SQLITE_ROW)
+        return Outcome::failure(lastError());
+    *count = sqlite3_column_int64(query.get(), 0);
+    return Outcome::success();
+}
+
+SqliteStatement::SqliteStatement(SqliteFile& file, const QString& sql)
+{
+    if (!file.handle())
+        return;
+    const QByteArray text = sql.toUtf8();
+    if (sqlite3_prepare_v2(file.handle(), text.constData(), int(text.size()), &m_statement, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(m_statement);
+        m_statement = nullptr;
+    }
+}
+
+SqliteStatement::~SqliteStatement()
+{
+    sqlite3_finalize(m_statement);
+}
+
+int SqliteStatement::step()
+{
+    return m_statement ? sqlite3_step(m_statement) : SQLITE_MISUSE;
+}
+
+void SqliteStatement::reset()
+{
+    if (m_statement)
+        sqlite3_reset(m_statement);
+}
+
+QString quotedName(const QString& name)
+{
+    QString doubled = name;
+    doubled.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + doubled + QLatin1Char('"');
+}

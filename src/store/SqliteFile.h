@@ -1,0 +1,70 @@
+#pragma once
+
+#include "store/Outcome.h"
+
+#include <QString>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// A connection of its own to one database file, straight on the engine, for the work that the
+// record store's connection cannot do: checking a file, copying it, reading round damage.
+class SqliteFile
+{
+public:
+    enum class Mode
+    {
+        Existing, // read-write when the file allows it, never created
+        Create    // a new file
+    };
+
+    SqliteFile() = default;
+    ~SqliteFile();
+    SqliteFile(const SqliteFile&) = delete;
+    SqliteFile& operator=(const SqliteFile&) = delete;
+
+    Outcome open(const QString& path, Mode mode);
+    void close();
+    sqlite3* handle() const { return m_handle; }
+
+    Outcome exec(const QString& sql);
+    QString lastError() const;
+
+    // PRAGMA integrity_check. A file whose pages the engine cannot even walk counts as damaged
+    // too; only other failures (the disk, a lock) make the check itself fail.
+    struct Integrity
+    {
+        Outcome checked;
+        bool intact = false;
+        QString problem;
+    };
+    Integrity checkIntegrity();
+
+    // Rows of a table (failure when the table is missing or unreadable).
+    Outcome countRows(const QString& table, qint64* count);
+
+private:
+    sqlite3* m_handle = nullptr;
+};
+
+// A prepared statement that finalizes itself.
+class SqliteStatement
+{
+public:
+    SqliteStatement(SqliteFile& file, const QString& sql);
+    ~SqliteStatement();
+    SqliteStatement(const SqliteStatement&) = delete;
+    SqliteStatement& operator=(const SqliteStatement&) = delete;
+
+    bool prepared() const { return m_statement != nullptr; }
+    sqlite3_stmt* get() const { return m_statement; }
+    // The engine's result code: SQLITE_ROW, SQLITE_DONE or an error.
+    int step();
+    void reset();
+
+private:
+    sqlite3_stmt* m_statement = nullptr;
+};
+
+// Quotes a name for SQL: "name", with inner quotes doubled.
+QString quotedName(const QString& name);
