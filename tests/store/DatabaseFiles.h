@@ -18,85 +18,47 @@ inline QByteArray fileBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-inline QString valueText(sqlite3_stmt* statement, int column)
-{
-    const auto bytes = [&] {
-        return QByteArray(static_cast<const char*>(sqlite3_column_blob(statement, column)),
-                          sqlite3_column_bytes(statement, column))
-            .toHex();
-    };
-    switch (sqlite3_column_type(statement, column)) {
-    case SQLITE_NULL:
-        return QStringLiteral("N");
-    case SQLITE_INTEGER:
-        return QStringLiteral("I") + QString::number(sqlite3_column_int64(statement, column));
-    case SQLITE_FLOAT:
-        return QStringLiteral("R") + QString::number(sqlite3_column_double(statement, column), 'g', 17);
-    case SQLITE_TEXT:
-        return QStringLiteral("T") + QString::fromLatin1(bytes());
-    default:
-        return QStringLiteral("B") + QString::fromLatin1(bytes());
-    }
-}
-
-inline QStringList rowsOf(sqlite3* db, const QString& sql)
+// One line per row, each value as its storage class and exact content: "tok", "i0", "n", "r7.83".
+inline QStringList rowsOf(const QString& path, const QString& sql)
 {
     QStringList rows;
+    sqlite3* db = nullptr;
     sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &statement, nullptr) != SQLITE_OK)
-        return {QStringLiteral("error: ") + QString::fromUtf8(sqlite3_errmsg(db))};
-    int code;
-    while ((code = sqlite3_step(statement)) == SQLITE_ROW) {
+    int code = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    if (code == SQLITE_OK)
+        code = sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &statement, nullptr);
+    while (code == SQLITE_OK && (code = sqlite3_step(statement)) == SQLITE_ROW) {
         QStringList values;
-        for (int i = 0; i < sqlite3_column_count(statement); ++i)
-            values << valueText(statement, i);
+        for (int i = 0; i < sqlite3_column_count(statement); ++i) {
+            const int type = sqlite3_column_type(statement, i);
+            const QByteArray bytes(static_cast<const char*>(sqlite3_column_blob(statement, i)),
+                                   sqlite3_column_bytes(statement, i));
+            values << QLatin1Char("iftbn"[type - 1]) +
+                          (type == SQLITE_FLOAT  ? QString::number(sqlite3_column_double(statement, i), 'g', 17)
+                           : type == SQLITE_BLOB ? QString::fromLatin1(bytes.toHex())
+                                                 : QString::fromUtf8(bytes));
+        }
         rows << values.join(QLatin1Char('|'));
+        code = SQLITE_OK;
     }
     if (code != SQLITE_DONE)
         rows << QStringLiteral("error: ") + QString::fromUtf8(sqlite3_errmsg(db));
     sqlite3_finalize(statement);
+    sqlite3_close_v2(db);
     return rows;
 }
 
-// Every schema entry, then every row of every table (rowid first) with each value's storage
-// class and exact bytes, one line each, prefixed with the table's name.
-inline QStringList content(const QString& path, const QString& onlyTable = QString())
+// Every schema entry, then every row of every table (rowid first), prefixed with the table's name.
+inline QStringList content(const QString& path)
 {
-    sqlite3* db = nullptr;
-    QStringList lines;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        if (onlyTable.isEmpty())
-            lines << rowsOf(db, QStringLiteral("SELECT type, name, tbl_name, sql FROM sqlite_master ORDER BY name"));
-        const QStringList tables =
-            rowsOf(db, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name"));
-        for (const QString& table : tables) {
-            const QString name = QString::fromUtf8(QByteArray::fromHex(table.mid(1).toLatin1()));
-            if (!onlyTable.isEmpty() && name != onlyTable)
-                continue;
-            for (const QString& row :
-                 rowsOf(db, QStringLiteral("SELECT rowid, * FROM \"%1\" ORDER BY rowid").arg(name)))
-                lines << name + QLatin1Char(':') + row;
-        }
-    } else {
-        lines << QStringLiteral("cannot open");
+    QStringList lines =
+        rowsOf(path, QStringLiteral("SELECT type, name, tbl_name, sql FROM sqlite_master ORDER BY name"));
+    for (const QString& table : rowsOf(path, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name")) {
+        for (const QString& row :
+             rowsOf(path, QStringLiteral("SELECT rowid, * FROM \"%1\" ORDER BY rowid").arg(table.mid(1))))
+            lines << table.mid(1) + QLatin1Char(':') + row;
     }
-    sqlite3_close_v2(db);
     return lines;
-}
-
-// The pragma's first value as plain text ("ok", "0").
-inline QString pragmaValue(const QString& path, const QString& pragma)
-{
-    sqlite3* db = nullptr;
-    QString value;
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
-        sqlite3_prepare_v2(db, ("PRAGMA " + pragma).toUtf8().constData(), -1, &statement, nullptr) == SQLITE_OK &&
-        sqlite3_step(statement) == SQLITE_ROW)
-        value = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
-    sqlite3_finalize(statement);
-    sqlite3_close_v2(db);
-    return value;
 }
 
 inline bool execute(const QString& path, const QString& sql)
@@ -126,22 +88,16 @@ inline QVector<TestRecord> manyRecords(int count)
     return records;
 }
 
-// A table of frequencies kept by triggers on Main, with an index, a view and an
-// AUTOINCREMENT counter: what a later version may add beside the records.
-inline bool addFrequencyIndex(const QString& path)
-{
-    return execute(
-        path, QStringLiteral("CREATE TABLE FrequencyIndex (Id INTEGER PRIMARY KEY AUTOINCREMENT, RecordId INTEGER, "
-                             "Frequency REAL);"
-                             "CREATE INDEX FrequencyIndexValue ON FrequencyIndex (Frequency);"
-                             "INSERT INTO FrequencyIndex (RecordId, Frequency) SELECT rowid, F2 FROM Main;"
-                             "CREATE TRIGGER MainAdded AFTER INSERT ON Main BEGIN "
-                             "INSERT INTO FrequencyIndex (RecordId, Frequency) VALUES (new.rowid, new.F2); END;"
-                             "CREATE TRIGGER MainRemoved AFTER DELETE ON Main BEGIN "
-                             "DELETE FROM FrequencyIndex WHERE RecordId = old.rowid; END;"
-                             "CREATE VIEW RecordFrequencies AS SELECT Description, Frequency FROM Main "
-                             "JOIN FrequencyIndex ON RecordId = Main.rowid;"));
-}
+// What a later version may add beside the records: a table kept by triggers on Main, with an
+// index, a view and an AUTOINCREMENT counter.
+const QString FrequencyIndex = QStringLiteral(
+    "CREATE TABLE FrequencyIndex (Id INTEGER PRIMARY KEY AUTOINCREMENT, RecordId INTEGER, Frequency REAL);"
+    "CREATE INDEX FrequencyIndexValue ON FrequencyIndex (Frequency);"
+    "INSERT INTO FrequencyIndex (RecordId, Frequency) SELECT rowid, F2 FROM Main;"
+    "CREATE TRIGGER MainAdded AFTER INSERT ON Main BEGIN "
+    "INSERT INTO FrequencyIndex (RecordId, Frequency) VALUES (new.rowid, new.F2); END;"
+    "CREATE VIEW RecordFrequencies AS SELECT Description, Frequency FROM Main JOIN FrequencyIndex ON RecordId = "
+    "Main.rowid;");
 
 // B-tree page kinds, as the first byte of a page says.
 constexpr char TableLeaf = 0x0d;
@@ -155,17 +111,14 @@ inline bool damagePage(const QString& path, char kind)
     if (!file.open(QIODevice::ReadWrite))
         return false;
     const QByteArray data = file.readAll();
-    int pageSize = (uchar(data.at(16)) << 8) | uchar(data.at(17));
-    pageSize = pageSize == 1 ? 65536 : pageSize;
+    const int pageSize = (uchar(data.at(16)) << 8) | uchar(data.at(17)); // 4096 here, never the 65536 code
     QVector<qint64> pages;
     for (qint64 page = 1; (page + 1) * pageSize <= data.size(); ++page) {
         if (data.at(page * pageSize) == kind)
             pages << page;
     }
-    if (pages.size() < 3)
-        return false;
-    file.seek(pages.at(pages.size() / 2) * pageSize);
-    return file.write(QByteArray(8, '\xff')) == 8;
+    return pages.size() >= 3 && file.seek(pages.at(pages.size() / 2) * pageSize) &&
+           file.write(QByteArray(8, '\xff')) == 8;
 }
 
 } // namespace DatabaseFiles
