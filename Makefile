@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= 2
 
-.PHONY: run test build deps configure bench install uninstall format clean
+.PHONY: run test build deps configure bench install uninstall format clean test-sanitize
 
 deps:
 	@scripts/install-deps.sh
@@ -21,6 +21,15 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
+
+# The tests again with AddressSanitizer and UndefinedBehaviorSanitizer; any finding fails them.
+# Leak checks stay off: Qt keeps some allocations for the life of the process on purpose.
+SANITIZE_DIR ?= build-sanitize
+test-sanitize: deps
+	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVO_SANITIZE=ON -DORVO_BUILD_BENCH=OFF
+	cmake --build $(SANITIZE_DIR) -j$(JOBS)
+	cd $(SANITIZE_DIR) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
+		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j$(JOBS)
 
 format:
 	cmake --build $(BUILD_DIR) --target format
