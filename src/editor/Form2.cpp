@@ -207,6 +207,10 @@ void Form2::Command1_Click()
     const auto target =
         m_main.module().EditMode == NewRecordMode ? RecordForm::Target::NewRecord : RecordForm::Target::CurrentRecord;
     if (const Outcome stored = record.store(m_main.data1(), target); !stored) {
+        if (stored.busy) {
+            messages.inform(this, stored.error, QStringLiteral("Database Busy"));
+            return;
+        }
         messages.inform(this, QStringLiteral("The record could not be saved: %1").arg(stored.error),
                         QStringLiteral("Record Not Saved"));
         return;

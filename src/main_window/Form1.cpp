@@ -367,6 +367,10 @@ void Form1::Command7_Click()
     if (answer != MessageBoxes::Ok)
         return;
     if (const Outcome deleted = m_data1.deleteCurrent(); !deleted) {
+        if (deleted.busy) {
+            m_services.messages.inform(this, deleted.error, QStringLiteral("Database Busy"));
+            return;
+        }
         m_services.messages.inform(this, QStringLiteral("The record could not be deleted: %1").arg(deleted.error),
                                    QStringLiteral("Delete A Record"));
         return;

@@ -16,6 +16,15 @@ QString engineMessage(sqlite3* handle)
     return QString::fromUtf8(sqlite3_errmsg(handle));
 }
 
+// A write that waited out the busy timeout behind another program's lock can be tried again.
+Outcome writeFailure(const QSqlError& error)
+{
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+        return Outcome::locked(QStringLiteral("The database is in use by another program. Try again."));
+    return Outcome::failure(error.text());
+}
+
 } // namespace
 
 Data1::Data1()
@@ -196,7 +205,7 @@ Outcome Data1::update()
     if (m_editState == EditState::Editing)
         query.addBindValue(m_keys.at(m_position));
     if (!query.exec())
-        return Outcome::failure(query.lastError().text());
+        return writeFailure(query.lastError());
     if (m_editState == EditState::Editing) {
         const auto description = m_pending.constFind(QStringLiteral("Description"));
         if (description != m_pending.constEnd())
@@ -215,7 +224,7 @@ Outcome Data1::deleteCurrent()
     query.prepare(QStringLiteral("DELETE FROM Main WHERE rowid = ?"));
     query.addBindValue(m_keys.at(m_position));
     if (!query.exec())
-        return Outcome::failure(query.lastError().text());
+        return writeFailure(query.lastError());
     m_keys.removeAt(m_position);
     m_descriptions.removeAt(m_position);
     m_cachedKey = -1;
