@@ -1,0 +1,253 @@
+#include "editor/RecordForm.h"
+#include "main_window/Form1.h"
+#include "store/Data1.h"
+#include "store/FindSearch.h"
+#include "store/QueryTexts.h"
+#include "support/TestSupport.h"
+
+#include <QCryptographicHash>
+#include <QLineEdit>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTest>
+#include <QUuid>
+
+// Texts that a user can type or paste into the search box and the editor: nothing crashes, a
+// search never changes the file, and the editor stores every text exactly.
+class TestHostileInput : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void searchLeavesMainUnchanged_data() { hostileTexts(); }
+    void searchLeavesMainUnchanged();
+    void newRecordReadsBackExactly_data() { hostileTexts(); }
+    void newRecordReadsBackExactly();
+    void editedRecordReadsBackExactly_data() { hostileTexts(); }
+    void editedRecordReadsBackExactly();
+
+private:
+    static void hostileTexts();
+};
+
+namespace {
+
+QVector<TestRecord> sampleRecords()
+{
+    return {
+        TestRecord::make("Alpha", "first comments", {"7.83", "20", "727.5"}),
+        TestRecord::make("Bravo", nullText(), {"728", "0"}),
+        TestRecord::make("O'Brien [test] 100%", "under_score *star* ?q #1", {"1e3", "-0"}),
+        TestRecord::make("\u05E9\u05DC\u05D5\u05DD sample", "e\u0301", {"\uFF10\uFF17\uFF12\uFF18"}),
+        TestRecord::make(nullText(), "no description"),
+    };
+}
+
+// Everything in the file that a search could change: the schema and every row of Main.
+QByteArray fileDigest(const QString& path)
+{
+    const QString name = QStringLiteral("digest-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (!db.open())
+            return {};
+        for (const char* sql : {"SELECT type, name, sql FROM sqlite_master ORDER BY name",
+                                "SELECT rowid, * FROM Main ORDER BY rowid"}) {
+            QSqlQuery query(db);
+            if (!query.exec(QString::fromLatin1(sql)))
+                return {};
+            while (query.next()) {
+                for (int i = 0; i < query.record().count(); ++i) {
+                    const QVariant value = query.value(i);
+                    hash.addData(value.isNull() ? QByteArray("null") : QByteArray(value.typeName()));
+                    hash.addData(value.toString().toUtf8());
+                    hash.addData(QByteArray("\x1f", 1));
+                }
+            }
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return hash.result();
+}
+
+// Runs a query as the record set does; a refused query must say why.
+bool runQuery(const QString& path, const QString& sql)
+{
+    Data1 data;
+    data.setDatabaseName(path);
+    data.setRecordSource(sql);
+    const Outcome ran = data.refresh();
+    return ran.ok || !ran.error.isEmpty();
+}
+
+} // namespace
+
+void TestHostileInput::hostileTexts()
+{
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("single quote") << "'";
+    QTest::newRow("two single quotes") << "''";
+    QTest::newRow("double quote") << "\"";
+    QTest::newRow("star") << "*";
+    QTest::newRow("question mark") << "?";
+    QTest::newRow("hash") << "#";
+    QTest::newRow("open bracket") << "[";
+    QTest::newRow("closed bracket") << "]";
+    QTest::newRow("set") << "[a-c]";
+    QTest::newRow("descending range") << "[z-a]";
+    QTest::newRow("empty set") << "[]";
+    QTest::newRow("percent") << "%";
+    QTest::newRow("underscore") << "_";
+    QTest::newRow("backslash") << "\\";
+    QTest::newRow("drop table") << "'; DROP TABLE Main; --";
+    QTest::newRow("balanced drop table") << "')) ; DROP TABLE Main; --";
+    QTest::newRow("delete after comment") << "')) --\n; DELETE FROM Main; --";
+    QTest::newRow("always true") << "') Or 1=1 Or ('";
+    QTest::newRow("union") << "')) UNION SELECT 1, sql FROM sqlite_master --";
+    QTest::newRow("100000 letters") << QString(100000, QLatin1Char('a'));
+    QTest::newRow("100000 stars") << QString(100000, QLatin1Char('*'));
+    QTest::newRow("star letter 50000 times") << QStringLiteral("*a").repeated(50000);
+    QTest::newRow("100000 quotes") << QString(100000, QLatin1Char('\''));
+    QTest::newRow("100000 open brackets") << QString(100000, QLatin1Char('['));
+    QTest::newRow("100000 digits") << QString(100000, QLatin1Char('9'));
+    QTest::newRow("NUL inside") << QString::fromUtf16(u"a\0b", 3);
+    QTest::newRow("NUL alone") << QString(1, QChar(0));
+    QTest::newRow("control characters") << "\x01\x02\x1b\x7f\t\r\n\x0b\x0c";
+    QTest::newRow("right to left") << "\u05E9\u05DC\u05D5\u05DD";
+    QTest::newRow("right to left override") << "\u202Eabc\u202C";
+    QTest::newRow("combining marks") << "e\u0301\u0308";
+    QTest::newRow("outside the basic plane") << "\U0001F600\U00010348";
+    QTest::newRow("1e309") << "1e309";
+    QTest::newRow("-0") << "-0";
+    QTest::newRow("NaN") << "NaN";
+    QTest::newRow("inf") << "inf";
+    QTest::newRow("full-width digits") << "\uFF10\uFF17\uFF12\uFF18";
+    QTest::newRow("number with a point at the end") << "728.";
+    QTest::newRow("number of 400 digits") << QStringLiteral("1") + QString(400, QLatin1Char('0'));
+    QTest::newRow("number with blanks") << "  728  ";
+    QTest::newRow("two points") << "7.8.3";
+}
+
+void TestHostileInput::searchLeavesMainUnchanged()
+{
+    QFETCH(QString, text);
+    MainWindowFixture fixture;
+    QVERIFY(fixture.start(sampleRecords()));
+    const QByteArray before = fileDigest(fixture.dbPath());
+    QVERIFY(!before.isEmpty());
+
+    const FindOptions optionSets[] = {{true, false, false}, {false, true, false}, {true, true, false},
+                                      {false, false, true}};
+    for (const FindOptions& options : optionSets) {
+        const FindPlan plan = FindSearch::plan(options, text);
+        if (!plan.runs()) {
+            QVERIFY(!plan.prompt.isEmpty());
+            QVERIFY(!plan.title.isEmpty());
+            continue;
+        }
+        QVERIFY(runQuery(fixture.dbPath(), plan.query));
+    }
+
+    // The window's own Find, which reports a refused text in a box. The search box keeps at
+    // most its maximum length of the longest texts.
+    auto* searchBox = fixture.child<QLineEdit>(QStringLiteral("Text1"));
+    searchBox->setText(text);
+    fixture.form->Command1_Click();
+    QCOMPARE(fixture.module.SearchText, text.left(searchBox->maxLength()));
+
+    QCOMPARE(fileDigest(fixture.dbPath()), before);
+}
+
+namespace {
+
+RecordForm hostileRecord(const QString& text)
+{
+    RecordForm form;
+    form.description = text;
+    form.comments = text;
+    form.frequencies[0] = text;
+    form.frequencies[20] = QStringLiteral("7.83") + text;
+    form.frequencies[39] = text;
+    return form.withStoredDefaults();
+}
+
+void compareForms(const RecordForm& actual, const RecordForm& expected)
+{
+    QCOMPARE(actual.description, expected.description);
+    QCOMPARE(actual.comments, expected.comments);
+    for (int box = 0; box < RecordForm::FrequencyBoxes; ++box)
+        QCOMPARE(actual.frequencies[box], expected.frequencies[box]);
+}
+
+} // namespace
+
+void TestHostileInput::newRecordReadsBackExactly()
+{
+    QFETCH(QString, text);
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("freqs.mdb"));
+    createDatabase(path, sampleRecords());
+    Data1 data;
+    data.setDatabaseName(path);
+    data.setRecordSource(QueryTexts::allRecordsQuery());
+    QVERIFY(data.refresh().ok);
+
+    const RecordForm stored = hostileRecord(text);
+    const Outcome outcome = stored.store(data, RecordForm::Target::NewRecord);
+    QVERIFY2(outcome.ok, qPrintable(outcome.error));
+
+    QVERIFY(data.refresh().ok);
+    QCOMPARE(data.recordCount(), int(sampleRecords().size()) + 1);
+    QVERIFY(data.moveTo(int(data.descriptions().indexOf(text))));
+    compareForms(RecordForm::fromCurrentRecord(data), stored);
+
+    // As the file holds it, read by another connection.
+    const QVector<TestRecord> records = readDatabase(path);
+    QCOMPARE(records.size(), sampleRecords().size() + 1);
+    QCOMPARE(records.last().description.toString(), text);
+    QCOMPARE(records.last().comments.toString(), text);
+    QCOMPARE(records.last().frequencies.at(0).toString(), text);
+    QCOMPARE(records.last().frequencies.at(1).toString(), QStringLiteral("0"));
+}
+
+void TestHostileInput::editedRecordReadsBackExactly()
+{
+    QFETCH(QString, text);
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("freqs.mdb"));
+    createDatabase(path, sampleRecords());
+    Data1 data;
+    data.setDatabaseName(path);
+    data.setRecordSource(QueryTexts::allRecordsQuery());
+    QVERIFY(data.refresh().ok);
+    QVERIFY(data.moveTo(1));
+
+    const RecordForm stored = hostileRecord(text);
+    const Outcome outcome = stored.store(data, RecordForm::Target::CurrentRecord);
+    QVERIFY2(outcome.ok, qPrintable(outcome.error));
+
+    QVERIFY(data.refresh().ok);
+    QVERIFY(data.moveTo(int(data.descriptions().indexOf(text))));
+    compareForms(RecordForm::fromCurrentRecord(data), stored);
+
+    // Only that record changed.
+    const QVector<TestRecord> records = readDatabase(path);
+    const QVector<TestRecord> original = sampleRecords();
+    QCOMPARE(records.size(), original.size());
+    int changed = 0;
+    for (int i = 0; i < records.size(); ++i) {
+        if (records.at(i).description.toString() == text && records.at(i).comments.toString() == text)
+            ++changed;
+        else
+            QCOMPARE(records.at(i).description.toString(), original.at(i).description.toString());
+    }
+    QCOMPARE(changed, 1);
+}
+
+QTEST_MAIN(TestHostileInput)
+#include "tst_hostileinput.moc"
