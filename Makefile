@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= 2
 
-.PHONY: run test build deps configure bench install uninstall format clean test-sanitize
+.PHONY: run test build deps configure bench install uninstall format clean test-sanitize fuzz
 
 deps:
 	@scripts/install-deps.sh
@@ -30,6 +30,26 @@ test-sanitize: deps
 	cmake --build $(SANITIZE_DIR) -j$(JOBS)
 	cd $(SANITIZE_DIR) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j$(JOBS)
+
+# libFuzzer targets, built with clang in their own folder; each runs a fixed number of inputs
+# from its seed corpus in fuzz/corpus/<target>.
+FUZZ_DIR ?= build-fuzz
+FUZZ_RUNS ?= 200000
+# Each search text runs eight queries on a database file: fewer runs in the same time.
+FUZZ_QUERY_RUNS ?= 20000
+FUZZ_TARGETS ?= fuzz_jetlike fuzz_frequencytext fuzz_findquery $(if $(wildcard src/store/CsvReader.cpp),fuzz_csv)
+fuzz:
+	@scripts/install-deps.sh --fuzz
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVO_FUZZ=ON -DORVO_BUILD_BENCH=OFF \
+		-DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang
+	cmake --build $(FUZZ_DIR) -j$(JOBS) --target $(FUZZ_TARGETS)
+	@for target in $(FUZZ_TARGETS); do \
+		runs=$(FUZZ_RUNS); [ $$target = fuzz_findquery ] && runs=$(FUZZ_QUERY_RUNS); \
+		mkdir -p $(FUZZ_DIR)/corpus/$$target && \
+		echo "== $$target: $$runs runs" && \
+		$(FUZZ_DIR)/fuzz/$$target -runs=$$runs -max_len=4096 \
+			$(FUZZ_DIR)/corpus/$$target fuzz/corpus/$$target || exit 1; \
+	done
 
 format:
 	cmake --build $(BUILD_DIR) --target format

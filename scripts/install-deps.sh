@@ -9,6 +9,11 @@ packages=(
     desktop-file-utils appstream
 )
 
+# `make fuzz` alone needs clang and its libFuzzer runtime.
+if [ "${1:-}" = "--fuzz" ]; then
+    packages+=(clang libclang-rt-14-dev)
+fi
+
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
