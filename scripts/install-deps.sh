@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config
     qt6-base-dev libqt6sql6-sqlite libsqlite3-dev
+    mdbtools-dev
     fonts-liberation2
     desktop-file-utils appstream
 )

@@ -8,6 +8,7 @@
 #include "main_window/ResultListModel.h"
 #include "main_window/WindowGeometry.h"
 #include "printing/Form5.h"
+#include "store/AccessConversion.h"
 #include "store/DatabaseRepair.h"
 #include "store/FindSearch.h"
 #include "store/FrequencyText.h"
@@ -209,6 +210,21 @@ bool Form1::Form_Load()
     shared.AppDir = QDir::toNativeSeparators(m_services.applicationFolder);
     QDir::setCurrent(m_services.applicationFolder);
     shared.DbPath = QDir(m_services.applicationFolder).filePath(QStringLiteral("freqs.mdb"));
+    // An Access freqs.mdb is converted once into an Orvo database; the Access file is kept beside it.
+    if (OrvoDatabase::fileKind(shared.DbPath) == OrvoDatabase::FileKind::Access) {
+        const AccessConversion::Result converted = AccessConversion::convert(shared.DbPath);
+        if (!converted.outcome) {
+            m_services.messages.inform(this, QStringLiteral("Orvo cannot convert the Access database %1: %2")
+                                                 .arg(QDir::toNativeSeparators(shared.DbPath), converted.outcome.error),
+                                       QStringLiteral("Database Error"));
+            return false;
+        }
+        m_services.messages.inform(this,
+                                   QStringLiteral("Your Access database was converted: %1 records. The original file "
+                                                  "is kept as freqs-access.mdb.")
+                                       .arg(converted.records),
+                                   QStringLiteral("Database Converted"));
+    }
     // A first start has no database yet: it gets one with the demo records.
     if (OrvoDatabase::fileKind(shared.DbPath) == OrvoDatabase::FileKind::Missing) {
         if (const Outcome created = OrvoDatabase::createWithDemoRecords(shared.DbPath); !created) {

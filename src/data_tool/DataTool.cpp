@@ -1,0 +1,339 @@
+#include "data_tool/DataTool.h"
+
+#include "store/AccessReader.h"
+#include "store/CsvReader.h"
+#include "store/DatabaseCheck.h"
+#include "store/FieldMapping.h"
+#include "store/OrvoDatabase.h"
+#include "store/RecordExport.h"
+#include "store/RecordImport.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSqlDatabase>
+#include <QUuid>
+#include <cmath>
+#include <memory>
+
+namespace {
+
+const char* const Description = R"(Brings frequency records into Orvo's database and out of it.
+
+Commands:
+  import FILE   Adds the records of FILE, a CSV file or an Access database,
+                to the database. It is all or nothing: after an error the
+                database is as it was. A database that does not exist yet is
+                created.
+  export        Writes every record as CSV, in the order of Orvo's list.
+  check         Checks the database's integrity and counts its records.
+                Exit status 0 when it is sound, 1 when it is not.
+
+CSV files are UTF-8 (a leading byte-order mark is accepted) with a header
+line naming the columns: Description,Comments,F1,...,F40 in an export. Fields
+with commas, quotes or line breaks are quoted, and quotes in them doubled. An
+empty field is null (no value); "" is an empty text. Columns are matched by
+name, letter case ignored; columns of other names are left out, and fields
+without a column stay null.
+
+Exit status: 0 done, 1 failed (the message names the line or row), 2 wrong
+command line.)";
+
+QString connectionName()
+{
+    return QStringLiteral("orvo-data-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+// An open Orvo database for the length of a command.
+class OpenDatabase
+{
+public:
+    Outcome open(const QString& path)
+    {
+        m_connection = connectionName();
+        const Outcome opened = OrvoDatabase::open(path, m_connection);
+        if (!opened)
+            m_connection.clear();
+        return opened;
+    }
+    QSqlDatabase database() const { return QSqlDatabase::database(m_connection, false); }
+    void close()
+    {
+        if (m_connection.isEmpty())
+            return;
+        QSqlDatabase::database(m_connection, false).close();
+        QSqlDatabase::removeDatabase(m_connection);
+        m_connection.clear();
+    }
+    ~OpenDatabase() { close(); }
+
+private:
+    QString m_connection;
+};
+
+QString native(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+DataTool::DataTool(QIODevice& out, QIODevice& err)
+    : m_out(out), m_err(err), m_defaultFolder([] { return QDir::currentPath(); })
+{
+}
+
+int DataTool::run(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromUtf8(Description));
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("import, export or check."),
+                                 QStringLiteral("COMMAND"));
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("For import: the CSV or Access file."),
+                                 QStringLiteral("[FILE]"));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Shows this help."));
+    const QCommandLineOption db(QStringLiteral("db"),
+                                QStringLiteral("The database to work on (default: the freqs.mdb that Orvo uses, %1).")
+                                    .arg(native(QDir(m_defaultFolder()).filePath(QStringLiteral("freqs.mdb")))),
+                                QStringLiteral("PATH"));
+    const QCommandLineOption table(QStringLiteral("table"),
+                                   QStringLiteral("import, Access file: the table to read (default: Main)."),
+                                   QStringLiteral("NAME"));
+    const QCommandLineOption map(
+        QStringLiteral("map"),
+        QStringLiteral("import: the columns that fill fields of other names, as in "
+                       "Description=Name,Comments=Notes,F1=Hz. A field not named takes the column of its own name."),
+        QStringLiteral("FIELD=COLUMN,..."));
+    const QCommandLineOption skipDuplicates(
+        QStringLiteral("skip-duplicates"),
+        QStringLiteral("import: leaves out every record equal in all fields to one already stored."));
+    const QCommandLineOption out(QStringLiteral("out"),
+                                 QStringLiteral("export: the CSV file to write (default: standard output)."),
+                                 QStringLiteral("FILE"));
+    const QCommandLineOption excel(
+        QStringLiteral("excel"),
+        QStringLiteral("export: starts the file with a byte-order mark, so that spreadsheet programs read UTF-8."));
+    for (const QCommandLineOption& option : {help, db, table, map, skipDuplicates, out, excel})
+        parser.addOption(option);
+
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        say(parser.helpText());
+        return Success;
+    }
+
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty())
+        return usageError(QStringLiteral("Name a command: import, export or check."));
+    const QString command = positional.first();
+    const QStringList allowed = command == QLatin1String("import")
+                                    ? QStringList{"db", "table", "map", "skip-duplicates"}
+                                : command == QLatin1String("export") ? QStringList{"db", "out", "excel"}
+                                : command == QLatin1String("check")  ? QStringList{"db"}
+                                                                     : QStringList();
+    if (allowed.isEmpty())
+        return usageError(
+            QStringLiteral("Unknown command %1; the commands are import, export and check.").arg(command));
+    for (const QString& name : parser.optionNames()) {
+        if (!allowed.contains(name))
+            return usageError(QStringLiteral("--%1 does not go with %2.").arg(name, command));
+    }
+    const int filesExpected = command == QLatin1String("import") ? 1 : 0;
+    if (positional.size() - 1 != filesExpected) {
+        return usageError(filesExpected ? QStringLiteral("import needs one FILE to read.")
+                                        : QStringLiteral("%1 takes no FILE.").arg(command));
+    }
+
+    const QString dbPath =
+        parser.isSet(db) ? parser.value(db) : QDir(m_defaultFolder()).filePath(QStringLiteral("freqs.mdb"));
+    if (command == QLatin1String("import")) {
+        return importRecords(positional.at(1), dbPath, parser.value(table), parser.value(map),
+                             parser.isSet(skipDuplicates));
+    }
+    if (command == QLatin1String("export"))
+        return exportRecords(dbPath, parser.value(out), parser.isSet(excel));
+    return checkDatabase(dbPath);
+}
+
+int DataTool::importRecords(const QString& file, const QString& dbPath, const QString& table, const QString& map,
+                            bool skipDuplicates)
+{
+    FieldMapping mapping;
+    QString mapError;
+    if (!mapping.parse(map, &mapError))
+        return usageError(QStringLiteral("--map: %1").arg(mapError));
+
+    const OrvoDatabase::FileKind kind = OrvoDatabase::fileKind(file);
+    if (kind == OrvoDatabase::FileKind::Missing) {
+        complain(QStringLiteral("%1 does not exist.").arg(native(file)));
+        return Failure;
+    }
+    QFile csvFile(file);
+    std::unique_ptr<TableSource> source;
+    if (kind == OrvoDatabase::FileKind::Access) {
+        source = std::make_unique<AccessReader>(file, table.isEmpty() ? QStringLiteral("Main") : table);
+    } else {
+        if (!table.isEmpty())
+            return usageError(QStringLiteral("--table is for Access files; %1 is read as CSV.").arg(native(file)));
+        if (kind == OrvoDatabase::FileKind::SQLite && QFileInfo(file).size() > 0) {
+            complain(QStringLiteral("%1 is an SQLite database, not CSV. Export it with orvo-data export --db %1 "
+                                    "--out FILE.csv, then import that file.")
+                         .arg(native(file)));
+            return Failure;
+        }
+        if (!csvFile.open(QIODevice::ReadOnly)) {
+            complain(QStringLiteral("%1 cannot be read: %2").arg(native(file), csvFile.errorString()));
+            return Failure;
+        }
+        source = std::make_unique<CsvReader>(csvFile);
+    }
+
+    // A database made for this import goes again when the import fails.
+    bool created = false;
+    switch (OrvoDatabase::fileKind(dbPath)) {
+    case OrvoDatabase::FileKind::Access:
+        complain(QStringLiteral("The database %1 is an Access file. Start Orvo once to convert it, then import.")
+                     .arg(native(dbPath)));
+        return Failure;
+    case OrvoDatabase::FileKind::Missing:
+        if (const Outcome made = OrvoDatabase::createEmpty(dbPath); !made) {
+            complain(QStringLiteral("The database %1 could not be created: %2").arg(native(dbPath), made.error));
+            return Failure;
+        }
+        created = true;
+        break;
+    default:
+        break;
+    }
+    OpenDatabase database;
+    if (const Outcome opened = database.open(dbPath); !opened) {
+        if (created)
+            QFile::remove(dbPath);
+        complain(QStringLiteral("The database %1 cannot be opened: %2").arg(native(dbPath), opened.error));
+        return Failure;
+    }
+
+    ImportOptions options;
+    options.skipDuplicates = skipDuplicates;
+    options.progress = progressLine(QStringLiteral("Importing"));
+    const ImportReport report = RecordImport::run(*source, mapping, database.database(), options);
+    database.close();
+    if (!report.outcome) {
+        if (created)
+            QFile::remove(dbPath);
+        complain(QStringLiteral("%1: %2").arg(native(file), report.outcome.error));
+        complain(created ? QStringLiteral("Nothing was imported, and no database was created.")
+                         : QStringLiteral("Nothing was imported; %1 is as it was.").arg(native(dbPath)));
+        return Failure;
+    }
+    if (!report.unusedColumns.isEmpty())
+        complain(QStringLiteral("Left out the columns %1.").arg(report.unusedColumns.join(QStringLiteral(", "))));
+    QString summary =
+        QStringLiteral("%1 %2 records into %3")
+            .arg(created ? QStringLiteral("Created the database and imported") : QStringLiteral("Imported"))
+            .arg(report.added)
+            .arg(native(dbPath));
+    if (skipDuplicates)
+        summary += QStringLiteral("; %1 duplicates left out").arg(report.skipped);
+    say(summary + QStringLiteral(".\n"));
+    return Success;
+}
+
+int DataTool::exportRecords(const QString& dbPath, const QString& outPath, bool byteOrderMark)
+{
+    OpenDatabase database;
+    if (const Outcome opened = database.open(dbPath); !opened) {
+        complain(QStringLiteral("The database %1 cannot be opened: %2").arg(native(dbPath), opened.error));
+        return Failure;
+    }
+    QIODevice* device = &m_out;
+    std::unique_ptr<QSaveFile> file;
+    if (!outPath.isEmpty()) {
+        file = std::make_unique<QSaveFile>(outPath);
+        if (!file->open(QIODevice::WriteOnly)) {
+            complain(QStringLiteral("%1 cannot be written: %2").arg(native(outPath), file->errorString()));
+            return Failure;
+        }
+        device = file.get();
+    }
+    RecordExport::Options options;
+    options.byteOrderMark = byteOrderMark;
+    options.progress = progressLine(QStringLiteral("Exporting"));
+    qint64 written = 0;
+    Outcome exported = RecordExport::toCsv(database.database(), *device, options, &written);
+    if (exported && file && !file->commit())
+        exported =
+            Outcome::failure(QStringLiteral("%1 cannot be written: %2").arg(native(outPath), file->errorString()));
+    if (!exported) {
+        complain(exported.error);
+        return Failure;
+    }
+    endProgressLine();
+    // Standard output may be the CSV itself, so the summary goes with the messages.
+    m_err.write(QStringLiteral("Exported %1 records%2.\n")
+                    .arg(written)
+                    .arg(outPath.isEmpty() ? QString() : QStringLiteral(" to ") + native(outPath))
+                    .toUtf8());
+    return Success;
+}
+
+int DataTool::checkDatabase(const QString& dbPath)
+{
+    const DatabaseCheck::Report report = DatabaseCheck::run(dbPath);
+    if (report.sound()) {
+        say(QStringLiteral("%1 is sound: %2 records.\n").arg(native(dbPath)).arg(report.records));
+        return Success;
+    }
+    QString text = QStringLiteral("%1 is not sound:\n").arg(native(dbPath));
+    for (const QString& problem : report.problems)
+        text += QStringLiteral("  %1\n").arg(problem);
+    say(text);
+    return Failure;
+}
+
+int DataTool::usageError(const QString& message)
+{
+    complain(message + QStringLiteral(" See orvo-data --help."));
+    return UsageError;
+}
+
+void DataTool::say(const QString& text)
+{
+    endProgressLine();
+    m_out.write(text.toUtf8());
+}
+
+void DataTool::complain(const QString& text)
+{
+    endProgressLine();
+    m_err.write(QStringLiteral("orvo-data: %1\n").arg(text).toUtf8());
+}
+
+std::function<void(double)> DataTool::progressLine(const QString& label)
+{
+    if (!m_progressShown)
+        return {};
+    auto shown = std::make_shared<int>(-1);
+    return [this, label, shown](double done) {
+        if (done < 0)
+            return;
+        const int percent = int(std::floor(done * 100.0));
+        if (percent == *shown)
+            return;
+        *shown = percent;
+        m_err.write(QStringLiteral("\r%1 %2%").arg(label).arg(percent, 3).toUtf8());
+        m_progressOpen = true;
+    };
+}
+
+void DataTool::endProgressLine()
+{
+    if (!m_progressOpen)
+        return;
+    m_progressOpen = false;
+    m_err.write("\n");
+}

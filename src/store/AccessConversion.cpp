@@ -1,0 +1,127 @@
+#include "store/AccessConversion.h"
+
+#include "store/AccessReader.h"
+#include "store/DatabaseCheck.h"
+#include "store/FieldMapping.h"
+#include "store/OrvoDatabase.h"
+#include "store/RecordImport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QUuid>
+
+namespace AccessConversion {
+namespace {
+
+std::unique_ptr<TableSource> openAccessMain(const QString& accessPath)
+{
+    return std::make_unique<AccessReader>(accessPath, QStringLiteral("Main"));
+}
+
+SourceFactory& currentFactory()
+{
+    static SourceFactory factory = openAccessMain;
+    return factory;
+}
+
+ImportReport importInto(const QString& path, TableSource& source)
+{
+    const QString connection = QStringLiteral("orvo-convert-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    ImportReport report;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        if (db.open())
+            report = RecordImport::run(source, FieldMapping(), db);
+        else
+            report.outcome = Outcome::failure(db.lastError().text());
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return report;
+}
+
+// Builds and checks the new database; on failure it leaves no file behind.
+Result buildConverted(const QString& converted, TableSource& source)
+{
+    Result result;
+    QFile::remove(converted);
+    result.outcome = OrvoDatabase::createEmpty(converted);
+    if (result.outcome) {
+        const ImportReport imported = importInto(converted, source);
+        result.outcome = imported.outcome;
+        result.records = imported.added;
+    }
+    if (result.outcome) {
+        const DatabaseCheck::Report check = DatabaseCheck::run(converted);
+        if (!check.sound())
+            result.outcome = Outcome::failure(
+                QStringLiteral("The new database failed its check: %1").arg(check.problems.join(QLatin1Char(' '))));
+        else if (check.records != result.records)
+            result.outcome = Outcome::failure(QStringLiteral("The new database holds %1 records instead of %2.")
+                                                  .arg(check.records)
+                                                  .arg(result.records));
+    }
+    if (!result.outcome)
+        QFile::remove(converted);
+    return result;
+}
+
+} // namespace
+
+const QString& keptFileName()
+{
+    static const QString name = QStringLiteral("freqs-access.mdb");
+    return name;
+}
+
+Result convert(const QString& dbPath)
+{
+    return convert(dbPath, currentFactory());
+}
+
+Result convert(const QString& dbPath, const SourceFactory& openSource)
+{
+    Result result;
+    result.keptPath = QFileInfo(dbPath).dir().filePath(keptFileName());
+    if (QFileInfo::exists(result.keptPath)) {
+        result.outcome = Outcome::failure(
+            QStringLiteral("%1 already exists, and Orvo does not overwrite it. Move that file elsewhere and start "
+                           "Orvo again.")
+                .arg(QDir::toNativeSeparators(result.keptPath)));
+        return result;
+    }
+
+    std::unique_ptr<TableSource> source = openSource(dbPath);
+    const QString converted = dbPath + QStringLiteral(".converting");
+    const Result built = buildConverted(converted, *source);
+    source.reset(); // the Access file is closed before it is renamed
+    result.outcome = built.outcome;
+    result.records = built.records;
+    if (!result.outcome)
+        return result;
+
+    if (!QFile::rename(dbPath, result.keptPath)) {
+        QFile::remove(converted);
+        result.outcome = Outcome::failure(QStringLiteral("The Access file could not be renamed to %1.")
+                                              .arg(QDir::toNativeSeparators(result.keptPath)));
+        return result;
+    }
+    if (!QFile::rename(converted, dbPath)) {
+        QFile::rename(result.keptPath, dbPath);
+        QFile::remove(converted);
+        result.outcome = Outcome::failure(
+            QStringLiteral("The new database could not be renamed to %1.").arg(QDir::toNativeSeparators(dbPath)));
+    }
+    return result;
+}
+
+void setSourceFactory(SourceFactory factory)
+{
+    currentFactory() = factory ? std::move(factory) : SourceFactory(openAccessMain);
+}
+
+} // namespace AccessConversion

@@ -1,0 +1,82 @@
+#include "store/DatabaseCheck.h"
+
+#include "store/OrvoDatabase.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+
+namespace DatabaseCheck {
+namespace {
+
+constexpr int MostProblemsListed = 20;
+
+void checkOpen(QSqlDatabase& db, Report& report)
+{
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("PRAGMA integrity_check(%1)").arg(MostProblemsListed))) {
+        report.problems << query.lastError().text();
+        return;
+    }
+    while (query.next()) {
+        const QString line = query.value(0).toString();
+        if (line != QLatin1String("ok"))
+            report.problems << line;
+    }
+
+    QStringList present;
+    if (!query.exec(QStringLiteral("PRAGMA table_info(Main)"))) {
+        report.problems << query.lastError().text();
+        return;
+    }
+    while (query.next())
+        present << query.value(1).toString().toLower();
+    if (present.isEmpty()) {
+        report.problems << QStringLiteral("It has no table Main.");
+        return;
+    }
+    for (const QString& name : OrvoDatabase::fieldNames()) {
+        if (!present.contains(name.toLower()))
+            report.problems << QStringLiteral("Table Main has no column %1.").arg(name);
+    }
+    if (query.exec(QStringLiteral("SELECT count(*) FROM Main")) && query.next())
+        report.records = query.value(0).toLongLong();
+    else
+        report.problems << query.lastError().text();
+}
+
+} // namespace
+
+Report run(const QString& path)
+{
+    Report report;
+    switch (OrvoDatabase::fileKind(path)) {
+    case OrvoDatabase::FileKind::Missing:
+        report.problems << QStringLiteral("The file does not exist.");
+        return report;
+    case OrvoDatabase::FileKind::Access:
+        report.problems << QStringLiteral("It is an Access database file; Orvo converts it when it starts.");
+        return report;
+    case OrvoDatabase::FileKind::Other:
+        report.problems << QStringLiteral("It is not an Orvo database (not an SQLite database file).");
+        return report;
+    case OrvoDatabase::FileKind::SQLite:
+        break;
+    }
+    const QString connection = QStringLiteral("orvo-check-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
+        if (db.open())
+            checkOpen(db, report);
+        else
+            report.problems << db.lastError().text();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return report;
+}
+
+} // namespace DatabaseCheck

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Whether a file is a sound Orvo database: SQLite's integrity check passes and table Main has
+// every column. The file is opened read-only.
+namespace DatabaseCheck {
+
+struct Report
+{
+    QStringList problems; // empty when the file is sound
+    qint64 records = -1;  // rows of Main, when they could be counted
+    bool sound() const { return problems.isEmpty(); }
+};
+
+Report run(const QString& path);
+
+} // namespace DatabaseCheck

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "store/Outcome.h"
+
+#include <QSqlDatabase>
+#include <functional>
+
+class QIODevice;
+
+// Writes every record of Main as CSV (see CsvWriter): the header Description, Comments, F1 ...
+// F40, then one row per record in the order of the program's all-records list.
+namespace RecordExport {
+
+struct Options
+{
+    bool byteOrderMark = false;
+    std::function<void(double done)> progress;
+};
+
+Outcome toCsv(const QSqlDatabase& db, QIODevice& device, const Options& options, qint64* written);
+
+} // namespace RecordExport

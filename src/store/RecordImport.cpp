@@ -1,0 +1,166 @@
+#include "store/RecordImport.h"
+
+#include "store/OrvoDatabase.h"
+#include "store/TableSource.h"
+
+#include <QElapsedTimer>
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace RecordImport {
+namespace {
+
+QString insertSql()
+{
+    QStringList marks;
+    for (int i = 0; i < OrvoDatabase::fieldNames().size(); ++i)
+        marks << QStringLiteral("?");
+    return QStringLiteral("INSERT INTO Main (") + OrvoDatabase::fieldNames().join(QStringLiteral(", ")) +
+           QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
+}
+
+// One text per record that two records share only when every field is equal, nulls included.
+template <typename ValueAt> QString duplicateKey(ValueAt valueAt)
+{
+    QString key;
+    for (int i = 0; i < OrvoDatabase::fieldNames().size(); ++i) {
+        const SourceValue value = valueAt(i);
+        if (value)
+            key += QString::number(value->size()) + QLatin1Char(':') + *value;
+        else
+            key += QLatin1Char('-');
+    }
+    return key;
+}
+
+Outcome storedKeys(const QSqlDatabase& db, QSet<QString>& keys)
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT ") + OrvoDatabase::fieldNames().join(QStringLiteral(", ")) +
+                    QStringLiteral(" FROM Main")))
+        return Outcome::failure(query.lastError().text());
+    while (query.next()) {
+        keys.insert(duplicateKey([&](int i) {
+            const QVariant value = query.value(i);
+            return value.isNull() ? SourceValue() : SourceValue(value.toString());
+        }));
+    }
+    return Outcome::success();
+}
+
+class Transaction
+{
+public:
+    explicit Transaction(const QSqlDatabase& db) : m_db(db) {}
+    ~Transaction()
+    {
+        if (m_open)
+            OrvoDatabase::exec(m_db, QStringLiteral("ROLLBACK"));
+    }
+    Outcome begin()
+    {
+        const Outcome begun = OrvoDatabase::exec(m_db, QStringLiteral("BEGIN IMMEDIATE"));
+        m_open = begun.ok;
+        return begun;
+    }
+    Outcome commit()
+    {
+        const Outcome committed = OrvoDatabase::exec(m_db, QStringLiteral("COMMIT"));
+        m_open = !committed.ok;
+        return committed;
+    }
+
+private:
+    QSqlDatabase m_db;
+    bool m_open = false;
+};
+
+} // namespace
+
+ImportReport run(TableSource& source, const FieldMapping& mapping, const QSqlDatabase& db, const ImportOptions& options)
+{
+    ImportReport report;
+    auto failed = [&report](const QString& reason) {
+        report.outcome = Outcome::failure(reason);
+        report.added = 0;
+        report.skipped = 0;
+        return report;
+    };
+
+    if (!source.open())
+        return failed(source.error());
+    const FieldMapping::Resolved resolved = mapping.resolve(source.columns());
+    if (!resolved.ok())
+        return failed(resolved.error);
+    report.unusedColumns = resolved.unusedColumns;
+    QVector<int> used;
+    for (int column : resolved.columnOfField) {
+        if (column >= 0 && !used.contains(column)) {
+            used << column;
+            if (const QString problem = source.columnProblem(column); !problem.isEmpty())
+                return failed(problem);
+        }
+    }
+    source.useColumns(used);
+
+    Transaction transaction(db);
+    if (const Outcome begun = transaction.begin(); !begun)
+        return failed(QStringLiteral("The database cannot be changed: %1").arg(begun.error));
+    QSet<QString> keys;
+    if (options.skipDuplicates) {
+        if (const Outcome read = storedKeys(db, keys); !read)
+            return failed(QStringLiteral("The stored records cannot be read: %1").arg(read.error));
+    }
+    QSqlQuery insert(db);
+    if (!insert.prepare(insertSql()))
+        return failed(insert.lastError().text());
+
+    const QVariant null(QMetaType(QMetaType::QString));
+    QElapsedTimer sinceProgress;
+    sinceProgress.start();
+    qint64 rows = 0;
+    SourceRow row;
+    while (source.next(row)) {
+        ++rows;
+        auto valueOf = [&](int field) {
+            const int column = resolved.columnOfField.at(field);
+            return column >= 0 ? row.at(column) : SourceValue();
+        };
+        if (options.skipDuplicates) {
+            const QString key = duplicateKey(valueOf);
+            if (keys.contains(key)) {
+                ++report.skipped;
+                continue;
+            }
+            keys.insert(key);
+        }
+        for (int field = 0; field < resolved.columnOfField.size(); ++field) {
+            const SourceValue value = valueOf(field);
+            // The driver stores a null QString as NULL, so empty text must not be a null QString.
+            insert.bindValue(field, !value ? null : value->isNull() ? QVariant(QStringLiteral("")) : QVariant(*value));
+        }
+        if (!insert.exec())
+            return failed(QStringLiteral("%1: %2").arg(source.rowName(), insert.lastError().text()));
+        ++report.added;
+        if (options.progress && sinceProgress.elapsed() >= 100) {
+            options.progress(source.progress());
+            sinceProgress.restart();
+        }
+    }
+    if (!source.error().isEmpty())
+        return failed(source.error());
+    if (source.declaredRows() >= 0 && source.declaredRows() != rows) {
+        return failed(QStringLiteral("The table should hold %1 rows, but %2 were read; the file may be damaged.")
+                          .arg(source.declaredRows())
+                          .arg(rows));
+    }
+    if (const Outcome committed = transaction.commit(); !committed)
+        return failed(QStringLiteral("The records could not be stored: %1").arg(committed.error));
+    if (options.progress)
+        options.progress(1.0);
+    return report;
+}
+
+} // namespace RecordImport

@@ -1,0 +1,288 @@
+#include "main_window/Form1.h"
+#include "store/AccessConversion.h"
+#include "store/OrvoDatabase.h"
+#include "store/TableSource.h"
+#include "support/TestSupport.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QListView>
+#include <QTest>
+
+namespace {
+
+// The first bytes of a Jet file: enough for the program to take it for an Access database.
+const QByteArray AccessHead = QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20) + QByteArray(2028, '\x5a');
+
+QByteArray fileHash(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QStringList folderEntries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+// A table Main as a test writes it; it can fail on a given row, or claim more rows than it has.
+class FakeTable : public TableSource
+{
+public:
+    FakeTable(QStringList columns, QVector<SourceRow> rows) : m_columns(std::move(columns)), m_rows(std::move(rows)) {}
+
+    bool open() override
+    {
+        if (!m_openError.isEmpty())
+            m_error = m_openError;
+        return m_error.isEmpty();
+    }
+    QStringList columns() const override { return m_columns; }
+    bool next(SourceRow& row) override
+    {
+        if (m_next == m_failAt) {
+            m_error = QStringLiteral("Row %1: the page cannot be read.").arg(m_next + 1);
+            return false;
+        }
+        if (m_next >= m_rows.size())
+            return false;
+        row = m_rows.at(m_next++);
+        return true;
+    }
+    QString error() const override { return m_error; }
+    QString rowName() const override { return QStringLiteral("Row %1").arg(m_next); }
+    qint64 declaredRows() const override { return m_declared; }
+
+    QString m_openError;
+    int m_failAt = -1;
+    qint64 m_declared = -1;
+
+private:
+    QStringList m_columns;
+    QVector<SourceRow> m_rows;
+    int m_next = 0;
+    QString m_error;
+};
+
+QStringList mainColumns()
+{
+    return OrvoDatabase::fieldNames();
+}
+
+SourceRow mainRow(const SourceValue& description, const SourceValue& comments, const QStringList& frequencies = {})
+{
+    SourceRow row(42);
+    row[0] = description;
+    row[1] = comments;
+    for (int i = 0; i < frequencies.size(); ++i)
+        row[2 + i] = frequencies.at(i);
+    return row;
+}
+
+QVector<SourceRow> threeRecords()
+{
+    return {mainRow(QStringLiteral("Schumann"), QStringLiteral("Earth"), {QStringLiteral("7.83")}),
+            mainRow(QStringLiteral("Ändern, \"so\""), SourceValue(), {QStringLiteral("1"), QStringLiteral("2.5")}),
+            mainRow(QStringLiteral("Alpha"), QStringLiteral("line\r\nbreak"), {})};
+}
+
+} // namespace
+
+class TestAccessConversion : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+    void convertsAndKeepsTheAccessFile();
+    void leavesEverythingWhenItCannot_data();
+    void leavesEverythingWhenItCannot();
+    void startupShowsTheConversion();
+    void startupRefusesUnreadableAccessFile_data();
+    void startupRefusesUnreadableAccessFile();
+};
+
+void TestAccessConversion::cleanup()
+{
+    AccessConversion::setSourceFactory({});
+}
+
+void TestAccessConversion::convertsAndKeepsTheAccessFile()
+{
+    QTemporaryDir folder;
+    const QString dbPath = folder.filePath(QStringLiteral("freqs.mdb"));
+    writeFile(dbPath, AccessHead);
+    const QByteArray accessHash = fileHash(dbPath);
+    QString openedPath;
+
+    const AccessConversion::Result result = AccessConversion::convert(dbPath, [&](const QString& path) {
+        openedPath = path;
+        auto table = std::make_unique<FakeTable>(mainColumns(), threeRecords());
+        table->m_declared = 3;
+        return table;
+    });
+    QVERIFY2(result.outcome.ok, qPrintable(result.outcome.error));
+    QCOMPARE(openedPath, dbPath);
+    QCOMPARE(result.records, qint64(3));
+    QCOMPARE(folderEntries(folder.path()), (QStringList{"freqs-access.mdb", "freqs.mdb"}));
+    QCOMPARE(result.keptPath, folder.filePath(QStringLiteral("freqs-access.mdb")));
+    QCOMPARE(fileHash(result.keptPath), accessHash);
+    QCOMPARE(OrvoDatabase::fileKind(dbPath), OrvoDatabase::FileKind::SQLite);
+
+    const QVector<TestRecord> stored = readDatabase(dbPath);
+    QCOMPARE(stored.size(), 3);
+    QCOMPARE(stored.at(0).description.toString(), QStringLiteral("Schumann"));
+    QCOMPARE(stored.at(0).frequencies.at(0).toString(), QStringLiteral("7.83"));
+    QVERIFY(stored.at(0).frequencies.at(1).isNull());
+    QCOMPARE(stored.at(1).description.toString(), QStringLiteral("Ändern, \"so\""));
+    QVERIFY(stored.at(1).comments.isNull());
+    QCOMPARE(stored.at(2).comments.toString(), QStringLiteral("line\r\nbreak"));
+}
+
+void TestAccessConversion::leavesEverythingWhenItCannot_data()
+{
+    QTest::addColumn<QString>("problem");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("kept name already taken") << "kept exists"
+                                             << "freqs-access.mdb already exists, and Orvo does not overwrite it.";
+    QTest::newRow("table cannot be opened") << "open fails"
+                                            << "It has no table Main.";
+    QTest::newRow("no Description column") << "no description"
+                                           << "There is no column Description";
+    QTest::newRow("read fails half way") << "row fails"
+                                         << "Row 2: the page cannot be read.";
+    QTest::newRow("fewer rows than declared") << "rows missing"
+                                              << "The table should hold 5 rows, but 3 were read";
+    QTest::newRow("stale temporary file is replaced, then removed") << "stale temporary"
+                                                                    << "Row 2: the page cannot be read.";
+}
+
+void TestAccessConversion::leavesEverythingWhenItCannot()
+{
+    QFETCH(QString, problem);
+    QFETCH(QString, error);
+
+    QTemporaryDir folder;
+    const QString dbPath = folder.filePath(QStringLiteral("freqs.mdb"));
+    writeFile(dbPath, AccessHead);
+    if (problem == QLatin1String("kept exists"))
+        writeFile(folder.filePath(QStringLiteral("freqs-access.mdb")), "an earlier copy");
+    if (problem == QLatin1String("stale temporary"))
+        writeFile(dbPath + QStringLiteral(".converting"), "left from a crash");
+    const QStringList entries = folderEntries(folder.path());
+    QMap<QString, QByteArray> hashes;
+    for (const QString& name : entries) {
+        if (!name.endsWith(QLatin1String(".converting")))
+            hashes.insert(name, fileHash(folder.filePath(name)));
+    }
+
+    const AccessConversion::Result result = AccessConversion::convert(dbPath, [&](const QString&) {
+        QStringList columns = mainColumns();
+        if (problem == QLatin1String("no description"))
+            columns[0] = QStringLiteral("Name");
+        auto table = std::make_unique<FakeTable>(columns, threeRecords());
+        if (problem == QLatin1String("open fails"))
+            table->m_openError = QStringLiteral("It has no table Main.");
+        if (problem == QLatin1String("row fails") || problem == QLatin1String("stale temporary"))
+            table->m_failAt = 1;
+        if (problem == QLatin1String("rows missing"))
+            table->m_declared = 5;
+        return table;
+    });
+    QVERIFY(!result.outcome.ok);
+    QVERIFY2(result.outcome.error.contains(error), qPrintable(result.outcome.error));
+    QCOMPARE(result.records, qint64(0));
+    QStringList expected = entries;
+    expected.removeAll(QStringLiteral("freqs.mdb.converting"));
+    QCOMPARE(folderEntries(folder.path()), expected);
+    for (auto it = hashes.cbegin(); it != hashes.cend(); ++it)
+        QCOMPARE(fileHash(folder.filePath(it.key())), it.value());
+}
+
+void TestAccessConversion::startupShowsTheConversion()
+{
+    MainWindowFixture fixture;
+    writeFile(fixture.dbPath(), AccessHead);
+    const QByteArray accessHash = fileHash(fixture.dbPath());
+    AccessConversion::setSourceFactory(
+        [](const QString&) { return std::make_unique<FakeTable>(mainColumns(), threeRecords()); });
+
+    fixture.form = std::make_unique<Form1>(fixture.services);
+    QVERIFY(fixture.form->Form_Load());
+
+    QCOMPARE(fixture.boxes.shown.size(), 1);
+    QCOMPARE(fixture.boxes.shown.at(0).prompt,
+             QStringLiteral("Your Access database was converted: 3 records. The original file is kept as "
+                            "freqs-access.mdb."));
+    QCOMPARE(fixture.boxes.shown.at(0).title, QStringLiteral("Database Converted"));
+    QCOMPARE(fixture.boxes.shown.at(0).style, MessageBoxes::OkOnly);
+    QCOMPARE(fileHash(QDir(fixture.folder.path()).filePath(QStringLiteral("freqs-access.mdb"))), accessHash);
+    QCOMPARE(fixture.form->data1().recordCount(), 3);
+    QCOMPARE(fixture.form->data1().descriptions(),
+             (QStringList{QStringLiteral("Alpha"), QStringLiteral("Schumann"), QStringLiteral("Ändern, \"so\"")}));
+
+    // The next start finds the converted database and says nothing.
+    fixture.form.reset();
+    fixture.boxes.shown.clear();
+    fixture.form = std::make_unique<Form1>(fixture.services);
+    QVERIFY(fixture.form->Form_Load());
+    QCOMPARE(fixture.boxes.shown.size(), 0);
+    QCOMPARE(fixture.form->data1().recordCount(), 3);
+}
+
+void TestAccessConversion::startupRefusesUnreadableAccessFile_data()
+{
+    QTest::addColumn<QString>("sample");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("Access file without table Main") << "jet4-datetest.mdb"
+                                                    << "It has no table Main (its tables are: DateTest).";
+    QTest::newRow("damaged Access file") << ""
+                                         << "";
+}
+
+void TestAccessConversion::startupRefusesUnreadableAccessFile()
+{
+    QFETCH(QString, sample);
+    QFETCH(QString, reason);
+
+    MainWindowFixture fixture;
+    if (sample.isEmpty()) {
+        writeFile(fixture.dbPath(), AccessHead);
+    } else {
+        const QString source = QDir(QStringLiteral(ORVO_TESTDATA_DIR)).filePath(sample);
+        if (!QFile::exists(source))
+            QSKIP(qPrintable(QStringLiteral("The sample Access file %1 is absent.").arg(source)));
+        QVERIFY(QFile::copy(source, fixture.dbPath()));
+    }
+    const QByteArray before = fileHash(fixture.dbPath());
+
+    fixture.form = std::make_unique<Form1>(fixture.services);
+    QVERIFY(!fixture.form->Form_Load());
+
+    QCOMPARE(fixture.boxes.shown.size(), 1);
+    const QString prompt = fixture.boxes.shown.at(0).prompt;
+    const QString start =
+        QStringLiteral("Orvo cannot convert the Access database %1: ").arg(QDir::toNativeSeparators(fixture.dbPath()));
+    QVERIFY2(prompt.startsWith(start), qPrintable(prompt));
+    QVERIFY2(prompt.size() > start.size() + 10, qPrintable(prompt));
+    if (!reason.isEmpty())
+        QCOMPARE(prompt.mid(start.size()), reason);
+    QCOMPARE(fixture.boxes.shown.at(0).title, QStringLiteral("Database Error"));
+    QCOMPARE(folderEntries(fixture.folder.path()), QStringList{QStringLiteral("freqs.mdb")});
+    QCOMPARE(fileHash(fixture.dbPath()), before);
+}
+
+QTEST_MAIN(TestAccessConversion)
+#include "tst_accessconversion.moc"

@@ -1,0 +1,322 @@
+#include "store/AccessReader.h"
+#include "store/FieldMapping.h"
+#include "store/OrvoDatabase.h"
+#include "store/RecordImport.h"
+#include "support/TestSupport.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// The shared sample files are read in place; they are not part of the repository.
+QString sample(const QString& name)
+{
+    return QDir(QStringLiteral(ORVO_TESTDATA_DIR)).filePath(name);
+}
+
+#define REQUIRE_SAMPLE(path)                                                                                           \
+    if (!QFile::exists(path))                                                                                          \
+        QSKIP(qPrintable(                                                                                              \
+            QStringLiteral("The sample Access file %1 is absent; these tests need the shared test data.").arg(path)));
+
+QByteArray fileHash(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+struct Table
+{
+    bool opened = false;
+    QString error;
+    QStringList columns;
+    QVector<SourceRow> rows;
+    qint64 declared = -1;
+
+    SourceValue value(int row, const QString& column) const { return rows.at(row).at(columns.indexOf(column)); }
+};
+
+Table readAll(const QString& path, const QString& tableName)
+{
+    AccessReader reader(path, tableName);
+    Table table;
+    table.opened = reader.open();
+    table.columns = reader.columns();
+    table.declared = reader.declaredRows();
+    SourceRow row;
+    while (table.opened && reader.next(row))
+        table.rows << row;
+    table.error = reader.error();
+    return table;
+}
+
+QString shown(const SourceValue& value)
+{
+    return value ? QLatin1Char('"') + *value + QLatin1Char('"') : QStringLiteral("<null>");
+}
+
+QString shown(const QVariant& value)
+{
+    return value.isNull() ? QStringLiteral("<null>") : QLatin1Char('"') + value.toString() + QLatin1Char('"');
+}
+
+} // namespace
+
+class TestAccessReader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readsValues_data();
+    void readsValues();
+    void listsTables();
+    void importsThroughMapping_data();
+    void importsThroughMapping();
+    void refuses_data();
+    void refuses();
+    void refusesBinaryColumn();
+};
+
+void TestAccessReader::readsValues_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QString>("expected"); // as shown(): quoted text or <null>
+
+    const QString jet4 = QStringLiteral("jet4-datetest.mdb");
+    const QString jet3 = QStringLiteral("jet3-samples.mdb");
+    QTest::newRow("jet4 long integer") << jet4 << "DateTest" << 6 << 0 << "IDCol"
+                                       << "\"1\"";
+    QTest::newRow("jet4 text") << jet4 << "DateTest" << 6 << 1 << "ShortTextCol"
+                               << "\"Year 1999\"";
+    QTest::newRow("jet4 memo with line break") << jet4 << "DateTest" << 6 << 5 << "LongTextCol"
+                                               << "\"New line\r\nin field\"";
+    QTest::newRow("jet4 backslashes stay") << jet4 << "DateTest" << 6 << 4 << "ShortTextCol"
+                                           << "\"Escaped new line \\r\\n in field\"";
+    QTest::newRow("jet4 date") << jet4 << "DateTest" << 6 << 0 << "DateTimeCol"
+                               << "\"2021-12-02 00:00:00\"";
+    QTest::newRow("jet4 far date") << jet4 << "DateTest" << 6 << 1 << "DateCol"
+                                   << "\"9999-01-01 00:00:00\"";
+    QTest::newRow("jet4 date before 1900") << jet4 << "DateTest" << 6 << 2 << "DateCol"
+                                           << "\"1899-01-01 00:00:00\"";
+    QTest::newRow("table name case ignored") << jet4 << "datetest" << 6 << 0 << "ShortTextCol"
+                                             << "\"Hello\"";
+    QTest::newRow("jet3 text") << jet3 << "Products" << 77 << 0 << "ProductName"
+                               << "\"Chai\"";
+    QTest::newRow("jet3 currency") << jet3 << "Products" << 77 << 0 << "UnitPrice"
+                                   << "\"18\"";
+    QTest::newRow("jet3 currency cents") << jet3 << "Products" << 77 << 27 << "UnitPrice"
+                                         << "\"45.6\"";
+    QTest::newRow("jet3 integer zero") << jet3 << "Products" << 77 << 0 << "UnitsOnOrder"
+                                       << "\"0\"";
+    QTest::newRow("jet3 yes/no") << jet3 << "Products" << 77 << 27 << "Discontinued"
+                                 << "\"1\"";
+    QTest::newRow("jet3 non-ASCII") << jet3 << "Products" << 77 << 27 << "ProductName"
+                                    << "\"Rössle Sauerkraut\"";
+    QTest::newRow("jet3 null") << jet3 << "Customers" << 91 << 0 << "Region"
+                               << "<null>";
+    QTest::newRow("jet3 accents") << jet3 << "Customers" << 91 << 1 << "City"
+                                  << "\"México D.F.\"";
+    QTest::newRow("jet3 single, shortest text") << jet3 << "Order Details" << 2155 << 6 << "Discount"
+                                                << "\"0.15\"";
+    QTest::newRow("jet3 table with non-ASCII name") << jet3 << "Umsätze" << -1 << 0 << "CustomerID"
+                                                    << "\"LILAS\"";
+}
+
+void TestAccessReader::readsValues()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, table);
+    QFETCH(int, rows);
+    QFETCH(int, row);
+    QFETCH(QString, column);
+    QFETCH(QString, expected);
+
+    const QString path = sample(file);
+    REQUIRE_SAMPLE(path);
+    const QByteArray before = fileHash(path);
+    const Table read = readAll(path, table);
+    QVERIFY2(read.opened && read.error.isEmpty(), qPrintable(read.error));
+    if (rows >= 0)
+        QCOMPARE(read.rows.size(), rows);
+    QCOMPARE(qint64(read.rows.size()), read.declared);
+    QVERIFY2(read.columns.contains(column), qPrintable(read.columns.join(QLatin1Char(','))));
+    QCOMPARE(shown(read.value(row, column)), expected);
+    QCOMPARE(fileHash(path), before);
+}
+
+void TestAccessReader::listsTables()
+{
+    const QString path = sample(QStringLiteral("jet3-samples.mdb"));
+    REQUIRE_SAMPLE(path);
+    QStringList tables = AccessReader::tableNames(path);
+    tables.sort();
+    QCOMPARE(tables, (QStringList{"Categories", "Customers", "Employees", "Order Details", "Orders", "Products",
+                                  "Shippers", "Suppliers", QString::fromUtf8("Umsätze")}));
+    QCOMPARE(AccessReader::tableNames(QStringLiteral(ORVO_TESTDATA_DIR "/README.md")), QStringList());
+}
+
+void TestAccessReader::importsThroughMapping_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("map");
+    QTest::addColumn<int>("records");
+    QTest::addColumn<int>("nullComments");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QStringList>("values"); // Comments, F1, F2 of the record with that description
+
+    QTest::newRow("jet4 as a Main table")
+        << "jet4-datetest.mdb"
+        << "DateTest"
+        << "Description=ShortTextCol,Comments=LongTextCol,F1=IDCol" << 6 << 0 << "No new line"
+        << QStringList{"\"New line\r\nin field\"", "\"6\"", "<null>"};
+    QTest::newRow("jet3 products") << "jet3-samples.mdb"
+                                   << "Products"
+                                   << "Description=ProductName,Comments=QuantityPerUnit,F1=UnitPrice,F2=UnitsInStock"
+                                   << 77 << 0 << QString::fromUtf8("Rössle Sauerkraut")
+                                   << QStringList{"\"25 - 825 g cans\"", "\"45.6\"", "\"26\""};
+    QTest::newRow("jet3 customers keep nulls")
+        << "jet3-samples.mdb"
+        << "Customers"
+        << "Description=CompanyName,Comments=Region,F1=PostalCode" << 91 << 60 << "Consolidated Holdings"
+        << QStringList{"<null>", "\"WX1 6LT\"", "<null>"};
+    QTest::newRow("jet3 categories have their own Description column")
+        << "jet3-samples.mdb"
+        << "Categories"
+        << "Comments=CategoryName" << 8 << 0 << "Soft drinks, coffees, teas, beers, and ales"
+        << QStringList{"\"Beverages\"", "<null>", "<null>"};
+}
+
+void TestAccessReader::importsThroughMapping()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, table);
+    QFETCH(QString, map);
+    QFETCH(int, records);
+    QFETCH(int, nullComments);
+    QFETCH(QString, description);
+    QFETCH(QStringList, values);
+
+    const QString path = sample(file);
+    REQUIRE_SAMPLE(path);
+    QTemporaryDir folder;
+    const QString dbPath = folder.filePath(QStringLiteral("freqs.mdb"));
+    createDatabase(dbPath, {});
+    FieldMapping mapping;
+    QString mapError;
+    QVERIFY2(mapping.parse(map, &mapError), qPrintable(mapError));
+
+    AccessReader reader(path, table);
+    ImportReport report;
+    {
+        QVERIFY(OrvoDatabase::open(dbPath, QStringLiteral("access-import")).ok);
+        report = RecordImport::run(reader, mapping, QSqlDatabase::database(QStringLiteral("access-import"), false));
+        QSqlDatabase::database(QStringLiteral("access-import"), false).close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("access-import"));
+    QVERIFY2(report.outcome.ok, qPrintable(report.outcome.error));
+    QCOMPARE(report.added, qint64(records));
+
+    const QVector<TestRecord> stored = readDatabase(dbPath);
+    QCOMPARE(stored.size(), records);
+    int nulls = 0;
+    const TestRecord* found = nullptr;
+    for (const TestRecord& record : stored) {
+        nulls += record.comments.isNull() ? 1 : 0;
+        if (record.description.toString() == description)
+            found = &record;
+    }
+    QCOMPARE(nulls, nullComments);
+    QVERIFY2(found, qPrintable(description));
+    QCOMPARE((QStringList{shown(found->comments), shown(found->frequencies.at(0)), shown(found->frequencies.at(1))}),
+             values);
+}
+
+void TestAccessReader::refuses_data()
+{
+    QTest::addColumn<QString>("content"); // a sample's name, or text to write into a file
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("no such table") << "jet4-datetest.mdb"
+                                   << "Main"
+                                   << "It has no table Main (its tables are: DateTest).";
+    QTest::newRow("not an Access file") << "text:Description,Comments\n"
+                                        << "Main"
+                                        << "It is not an Access database file.";
+    QTest::newRow("missing file") << ""
+                                  << "Main"
+                                  << "It is not an Access database file.";
+    QTest::newRow("only the first page") << "head:jet4-datetest.mdb"
+                                         << "DateTest"
+                                         << "";
+}
+
+void TestAccessReader::refuses()
+{
+    QFETCH(QString, content);
+    QFETCH(QString, table);
+    QFETCH(QString, error);
+
+    QTemporaryDir folder;
+    QString path = folder.filePath(QStringLiteral("freqs.mdb"));
+    if (content.startsWith(QLatin1String("text:"))) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content.mid(5).toUtf8());
+    } else if (content.startsWith(QLatin1String("head:"))) {
+        const QString source = sample(content.mid(5));
+        REQUIRE_SAMPLE(source);
+        QFile in(source);
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(in.read(4096));
+    } else if (!content.isEmpty()) {
+        path = sample(content);
+        REQUIRE_SAMPLE(path);
+    }
+    const QByteArray before = fileHash(path);
+    const Table read = readAll(path, table);
+    QVERIFY(!read.opened || !read.error.isEmpty());
+    if (error.isEmpty())
+        QVERIFY2(!read.error.isEmpty(), "a damaged file needs a reason");
+    else
+        QCOMPARE(read.error, error);
+    QCOMPARE(fileHash(path), before);
+}
+
+void TestAccessReader::refusesBinaryColumn()
+{
+    const QString path = sample(QStringLiteral("jet3-samples.mdb"));
+    REQUIRE_SAMPLE(path);
+    QTemporaryDir folder;
+    const QString dbPath = folder.filePath(QStringLiteral("freqs.mdb"));
+    createDatabase(dbPath, {});
+    FieldMapping mapping;
+    mapping.map(QStringLiteral("Comments"), QStringLiteral("Picture"));
+    AccessReader reader(path, QStringLiteral("Categories"));
+    ImportReport report;
+    {
+        QVERIFY(OrvoDatabase::open(dbPath, QStringLiteral("access-binary")).ok);
+        report = RecordImport::run(reader, mapping, QSqlDatabase::database(QStringLiteral("access-binary"), false));
+        QSqlDatabase::database(QStringLiteral("access-binary"), false).close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("access-binary"));
+    QCOMPARE(report.outcome.error, QStringLiteral("Column Picture holds binary data, which cannot be kept as text."));
+    QCOMPARE(readDatabase(dbPath).size(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestAccessReader)
+#include "tst_accessreader.moc"
