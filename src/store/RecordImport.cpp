@@ -117,7 +117,7 @@ ImportReport run(TableSource& source, const FieldMapping& mapping, const QSqlDat
     if (!insert.prepare(insertSql()))
         return failed(insert.lastError().text());
 
-    const QVariant null(QMetaType(QMetaType::QString));
+    const QVariant null{QMetaType(QMetaType::QString)};
     QElapsedTimer sinceProgress;
     sinceProgress.start();
     qint64 rows = 0;
