@@ -57,6 +57,15 @@ format:
 clean:
 	rm -rf $(BUILD_DIR)
 
+# Generates the 10k, 100k and 1M databases once (under $(BUILD_DIR)/bench-data) and times
+# Orvo against bare SQLite on each; the figures are printed, nothing is asserted.
+BENCH_SIZES ?= 10000 100000 1000000
+bench: configure
+	cmake --build $(BUILD_DIR) --target orvo_bench -j$(JOBS)
+	@for records in $(BENCH_SIZES); do \
+		$(BUILD_DIR)/bench/orvo_bench --records $$records --data $(BUILD_DIR)/bench-data || exit 1; \
+	done
+
 # Installs into $(DESTDIR)$(PREFIX) through CMake's install rules. Uninstall removes what the
 # last install's manifest lists; the manifest leaves DESTDIR out, so give the same DESTDIR.
 PREFIX ?= /usr/local

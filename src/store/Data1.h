@@ -8,13 +8,18 @@
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
-
 #include <optional>
+
+struct sqlite3_stmt;
 
 // The data control: one database file, one query text, and the record set that the query
 // produced. The record set keeps only its rows' keys (and descriptions, which every listing
 // shows) in query order; a row's fields are read from the file when asked, so moving to any
 // row is direct and a million-row query is one pass.
+//
+// A query without conditions (all records, bound at start-up) reads only its first row when
+// refreshed; the rest is read the first time something needs it (the count, a move, the
+// descriptions, a write), so binding it costs the same for ten records or a million.
 class Data1
 {
 public:
@@ -33,21 +38,24 @@ public:
     Outcome refresh();
 
     bool isOpen() const;
-    bool isEof() const { return m_position >= recordCount(); }
-    bool hasCurrentRecord() const { return m_position >= 0 && m_position < recordCount(); }
-    int recordCount() const { return static_cast<int>(m_keys.size()); }
+    bool isEof() const { return m_position >= m_keys.size(); }
+    bool hasCurrentRecord() const { return m_position >= 0 && m_position < m_keys.size(); }
+    int recordCount() const;
     int position() const { return m_position; }
 
-    void moveFirst() { m_position = recordCount() > 0 ? 0 : recordCount(); }
+    void moveFirst() { m_position = 0; }
     void moveNext();
-    void moveToEnd() { m_position = recordCount(); }
+    void moveToEnd();
     // Makes row p current; a position outside the record set changes nothing.
     bool moveTo(int position);
 
     // The named field of the current row (null when there is none, or the field has no value).
     QVariant field(const QString& name) const;
     // The descriptions of all rows in order, null ones as empty text.
-    const QStringList& descriptions() const { return m_descriptions; }
+    const QStringList& descriptions() const;
+    // Row p's description without building the whole list: a list view over a million rows
+    // can ask for the lines it shows and nothing more.
+    QString description(int position) const;
 
     // Writing: begin a new row or a change of the current row, set fields, then store it.
     void addNew();
@@ -61,23 +69,78 @@ public:
     QSqlDatabase database() const;
     QString connectionName() const { return m_connectionName; }
 
+    // Which shortcut the last refresh took (empty for the plain query); see SqlTranslation.
+    QString fastPath() const { return m_fastPath; }
+    // The rowids of the record set in order (tests compare record sets with them).
+    const QVector<qint64>& keys() const;
+
+    // Rows' descriptions kept as UTF-8 one after another: a few bytes of overhead per row
+    // instead of a string object each.
+    struct DescriptionTexts
+    {
+        QByteArray text;
+        QVector<qsizetype> ends;
+
+        qsizetype size() const { return ends.size(); }
+        void reserve(qsizetype rows);
+        void clear();
+        void append(const char* utf8, qsizetype bytes);
+        QString at(qsizetype row) const;
+        void replace(qsizetype row, const QString& description);
+        void remove(qsizetype row);
+    };
+
+    struct KeyRows
+    {
+        QVector<qint64> keys;
+        DescriptionTexts descriptions;
+        QString error;
+    };
+
 private:
-    enum class EditState { None, Adding, Editing };
+    enum class EditState
+    {
+        None,
+        Adding,
+        Editing
+    };
+    using Row = QVector<QVariant>;
 
     Outcome ensureOpen();
-    const QVector<QVariant>* currentRow() const;
+    void completeKeys() const;
+    void takeRows() const;
+    const Row* currentRow() const;
+    bool fetchRows(int from, int count) const;
+    void forgetRows() const;
+    void finalizeStatements() const;
+    std::optional<int> columnOf(const QString& name) const;
 
     QString m_connectionName;
     QString m_databaseName;
     QString m_openName;
     QString m_recordSource;
+    QString m_fastPath;
     QStringList m_fields;
-    QHash<QString, int> m_fieldIndex; // lower-case name to column
-    QVector<qint64> m_keys;
-    QStringList m_descriptions;
+    QHash<QString, int> m_fieldIndex; // name as in the select list, and lower-case, to column
+    bool m_standardFields = false;
+    mutable QVector<qint64> m_keys;
+    mutable DescriptionTexts m_descriptions;
+    // The previous record set's buffers, filled by the next query.
+    mutable KeyRows m_spareRows;
+    // descriptions() as a list, made when first asked for.
+    mutable QStringList m_descriptionList;
+    mutable bool m_descriptionListMade = false;
+    // Set while only the first row has been read; the query that reads them all.
+    mutable QString m_remainingKeysSql;
     int m_position = 0;
-    mutable qint64 m_cachedKey = -1;
-    mutable QVector<QVariant> m_cachedRow;
+
+    // Rows read ahead: positions m_rowsFrom .. m_rowsFrom + m_rows.size() - 1.
+    mutable int m_rowsFrom = -1;
+    mutable QVector<Row> m_rows;
+    mutable int m_lastRead = -2;
+    mutable sqlite3_stmt* m_rowStatement = nullptr;
+    mutable QStringList m_rowStatementFields;
+
     EditState m_editState = EditState::None;
     QHash<QString, QVariant> m_pending;
 };

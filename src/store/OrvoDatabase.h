@@ -13,11 +13,24 @@ namespace OrvoDatabase {
 
 constexpr int FrequencyFields = 40;
 
+// The frequency index: every non-null frequency value but "0" with the rowid of its record,
+// kept in step with Main by triggers, so that a frequency search reads a few index rows
+// instead of forty fields of every record.
+const QString FrequencyIndexTable = QStringLiteral("MainFrequencies");
+// OrvoContains(value, text): value Like '*' + text + '*', without building the pattern.
+const QString ContainsFunction = QStringLiteral("OrvoContains");
+
 // Description, Comments, F1 ... F40: the columns of Main in their order.
 const QStringList& fieldNames();
 
 // What kind of file lies at a path, judged from its first bytes without opening it for writing.
-enum class FileKind { Missing, SQLite, Access, Other };
+enum class FileKind
+{
+    Missing,
+    SQLite,
+    Access,
+    Other
+};
 FileKind fileKind(const QString& path);
 
 // Opens an existing Orvo database on a new connection of the given name. The file is checked
@@ -30,6 +43,14 @@ Outcome open(const QString& path, const QString& connectionName);
 Outcome createWithDemoRecords(const QString& path);
 // Creates an empty database (tests, and the demo load above).
 Outcome createEmpty(const QString& path);
+
+// True when the frequency index and its triggers are in the file.
+bool hasFrequencyIndex(const QSqlDatabase& db);
+// Creates the frequency index from Main's rows, with its triggers, unless it is complete
+// already. One transaction: on failure nothing changes.
+Outcome ensureFrequencyIndex(const QSqlDatabase& db);
+// Drops and builds it again, for a file whose rows were copied without their triggers running.
+Outcome rebuildFrequencyIndex(const QSqlDatabase& db);
 
 // The raw handle behind a QSQLITE connection.
 sqlite3* handle(const QSqlDatabase& db);

@@ -14,10 +14,35 @@ struct TranslatedQuery
     QString fromAndWhere;    // "FROM Main WHERE ..." as SQLite reads it
     QString orderBy;         // "ORDER BY ..." with the case-blind order and stored order for ties
     QString keysSql() const; // rowid and Description of every row, in the query's order
+
+    // Set when the keys come from a cheaper query with the same rows in the same order:
+    // which shortcut it took, and the query itself (keysSql() returns it).
+    QString fastPath;
+    QString fastKeysSql;
+};
+
+// What an open database offers the shortcuts (see OrvoDatabase).
+struct FastPathSupport
+{
+    bool containsFunction = false; // OrvoContains(value, text) is registered
+    bool frequencyIndex = false;   // MainFrequencies is complete and kept by its triggers
 };
 
 namespace SqlTranslation {
 
+// The plain translation: the query's own conditions, evaluated row by row.
 TranslatedQuery translate(const QString& querySql);
+
+// As above, and where the query has one of the shapes the program builds, fastKeysSql finds
+// the same rows in the same order by cheaper means:
+// - the three Like terms of a word search (ends with, contains, starts with the same text)
+//   are one contains test, since each of the other two implies it;
+// - a starts-with Like on Description is a range of the description index;
+// - Like with a number on frequency fields reads the frequency index.
+TranslatedQuery translate(const QString& querySql, const FastPathSupport& support);
+
+// Off makes the two-argument translate() the plain one; tests compare both ways.
+void setFastPathsEnabled(bool enabled);
+bool fastPathsEnabled();
 
 } // namespace SqlTranslation

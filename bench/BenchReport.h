@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QVector>
+#include <optional>
+
+// One printed line: an operation at one size, Orvo's median against the floor's median.
+struct BenchLine
+{
+    enum class Goal
+    {
+        RatioAtMost,   // Orvo within limit x the floor
+        AbsoluteBelow, // Orvo under limit, in the line's unit
+        None
+    };
+
+    QString operation;
+    QString unit = QStringLiteral("ms");
+    std::optional<double> orvo;
+    std::optional<double> floor;
+    Goal goal = Goal::None;
+    double limit = 0;
+    // Why a line has no figure, or what differed (rows found by each side).
+    QString note;
+
+    std::optional<double> ratio() const;
+    std::optional<bool> met() const;
+    QString goalText() const;
+};
+
+namespace BenchReport {
+
+double median(QVector<double> values);
+void printHeader(int records, int runs);
+void print(int records, const BenchLine& line);
+
+} // namespace BenchReport
