@@ -35,6 +35,25 @@ int findLastOutsideQuotes(const QString& text, const QString& word)
     return last;
 }
 
+// SQLite reads a statement only up to its first NUL, so a NUL typed into a search would cut
+// the query short; inside a literal it is spelled as char(0) instead.
+QString withSpelledNuls(const QString& text)
+{
+    if (!text.contains(QChar(0)))
+        return text;
+    QString spelled;
+    bool inQuote = false;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\''))
+            inQuote = !inQuote;
+        if (c.unicode() == 0 && inQuote)
+            spelled += QLatin1String("'||char(0)||'");
+        else
+            spelled += c;
+    }
+    return spelled;
+}
+
 QString withoutTablePrefix(QString name)
 {
     name = name.trimmed();
@@ -47,7 +66,7 @@ QString withoutTablePrefix(QString name)
 TranslatedQuery translate(const QString& querySql)
 {
     TranslatedQuery result;
-    QString text = querySql.trimmed();
+    QString text = withSpelledNuls(querySql.trimmed());
     while (text.endsWith(QLatin1Char(';')))
         text.chop(1);
 

@@ -3,6 +3,7 @@
 #include "store/Data1.h"
 #include "store/FindSearch.h"
 #include "store/QueryTexts.h"
+#include "store/SqlTranslation.h"
 #include "support/TestSupport.h"
 
 #include <QCryptographicHash>
@@ -12,6 +13,8 @@
 #include <QSqlRecord>
 #include <QTest>
 #include <QUuid>
+
+Q_DECLARE_METATYPE(FindOptions)
 
 // Texts that a user can type or paste into the search box and the editor: nothing crashes, a
 // search never changes the file, and the editor stores every text exactly.
@@ -26,6 +29,8 @@ private slots:
     void newRecordReadsBackExactly();
     void editedRecordReadsBackExactly_data() { hostileTexts(); }
     void editedRecordReadsBackExactly();
+    void nulInSearchFindsItsRecord_data();
+    void nulInSearchFindsItsRecord();
 
 private:
     static void hostileTexts();
@@ -247,6 +252,36 @@ void TestHostileInput::editedRecordReadsBackExactly()
             QCOMPARE(records.at(i).description.toString(), original.at(i).description.toString());
     }
     QCOMPARE(changed, 1);
+}
+
+void TestHostileInput::nulInSearchFindsItsRecord_data()
+{
+    QTest::addColumn<bool>("fastPaths");
+    QTest::addColumn<FindOptions>("options");
+    QTest::newRow("description") << true << FindOptions{true, false, false};
+    QTest::newRow("description, plain query") << false << FindOptions{true, false, false};
+    QTest::newRow("comments") << true << FindOptions{false, true, false};
+    QTest::newRow("both, plain query") << false << FindOptions{true, true, false};
+}
+
+// The engine stops reading a statement at a NUL; the search must still see the whole text.
+void TestHostileInput::nulInSearchFindsItsRecord()
+{
+    QFETCH(bool, fastPaths);
+    QFETCH(FindOptions, options);
+    const QString withNul = QString::fromUtf16(u"x\0y", 3);
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("freqs.mdb"));
+    createDatabase(path, {TestRecord::make("xy", "xy"), TestRecord::make("x" + withNul, withNul + "z"),
+                          TestRecord::make("x", "x")});
+    SqlTranslation::setFastPathsEnabled(fastPaths);
+    Data1 data;
+    data.setDatabaseName(path);
+    data.setRecordSource(FindSearch::plan(options, withNul).query);
+    const Outcome ran = data.refresh();
+    SqlTranslation::setFastPathsEnabled(true);
+    QVERIFY2(ran.ok, qPrintable(ran.error));
+    QCOMPARE(data.descriptions(), QStringList{"x" + withNul});
 }
 
 QTEST_MAIN(TestHostileInput)
