@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <system_error>
 
@@ -72,6 +73,19 @@ bool isDecimalNumber(const std::string& text, long long* magnitude)
     return true;
 }
 
+// The largest double written with 15 significant digits rounds up past it; that text still
+// means the largest double, so a stored extreme value reads back as itself.
+std::optional<double> largestWritten(const char* first, const char* last)
+{
+    constexpr long double LargestWritten = 1.79769313486232e308L;
+    long double number = 0;
+    const auto result = std::from_chars(first, last, number);
+    if (result.ec != std::errc() || std::fabs(number) > LargestWritten) {
+        return std::nullopt;
+    }
+    return std::copysign(std::numeric_limits<double>::max(), double(number));
+}
+
 std::optional<double> parsedNumber(const QString& text)
 {
     const QString trimmed = text.trimmed();
@@ -91,7 +105,7 @@ std::optional<double> parsedNumber(const QString& text)
     const auto result = std::from_chars(digits.data() + start, digits.data() + digits.size(), number);
     if (result.ec == std::errc::result_out_of_range) {
         if (magnitude >= 0) {
-            return std::nullopt;
+            return largestWritten(digits.data() + start, digits.data() + digits.size());
         }
         return digits[0] == '-' ? -0.0 : 0.0;
     }

@@ -81,6 +81,9 @@ void TestFrequencyText::numberValue_data()
     QTest::newRow("infinity word") << QVariant("inf") << none;
     QTest::newRow("nan word") << QVariant("nan") << none;
     QTest::newRow("overflow") << QVariant("1e309") << none;
+    QTest::newRow("largest double as written") << QVariant("-1.79769313486232E+308")
+                                               << std::optional<double>(-std::numeric_limits<double>::max());
+    QTest::newRow("just past the written largest") << QVariant("1.79769313486233E+308") << none;
     QTest::newRow("other script digits") << QVariant(QStringLiteral("\u0663")) << none;
 }
 
