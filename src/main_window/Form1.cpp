@@ -261,7 +261,7 @@ bool Form1::showResults()
                                    QStringLiteral("Search Failed"));
         return false;
     }
-    m_resultModel->setLines(m_data1.descriptions());
+    m_resultModel->setLines(m_data1.descriptionTexts());
     module().RecordCounter = m_data1.recordCount();
     m_data1.moveToEnd();
     module().ResultCount = module().RecordCounter;
@@ -441,7 +441,7 @@ void Form1::RandCDB_Click()
     Module1& shared = module();
     // The repair works on the file itself, so the program's own connection goes first.
     m_data1.close();
-    m_resultModel->setLines({});
+    m_resultModel->clear();
     Text1->clear();
     Text2->clear();
     Text3->clear();

@@ -1,15 +1,34 @@
 #include "main_window/ResultListModel.h"
 
-void ResultListModel::setLines(const QStringList& lines)
+void ResultListModel::setLines(const Data1::DescriptionTexts& lines)
 {
     beginResetModel();
     m_lines = lines;
     endResetModel();
 }
 
+void ResultListModel::clear()
+{
+    setLines({});
+}
+
+QString ResultListModel::line(int row) const
+{
+    return row >= 0 && row < m_lines.size() ? m_lines.at(row) : QString();
+}
+
+QStringList ResultListModel::lines() const
+{
+    QStringList all;
+    all.reserve(m_lines.size());
+    for (qsizetype row = 0; row < m_lines.size(); ++row)
+        all.append(m_lines.at(row));
+    return all;
+}
+
 int ResultListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_lines.size());
+    return parent.isValid() ? 0 : int(m_lines.size());
 }
 
 QVariant ResultListModel::data(const QModelIndex& index, int role) const

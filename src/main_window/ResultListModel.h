@@ -1,9 +1,14 @@
 #pragma once
 
+#include "store/Data1.h"
+
 #include <QAbstractListModel>
 #include <QStringList>
 
 // The lines of the result list: one description per record, in the record set's order.
+// The model shares the record set's packed descriptions (copy on write), so filling it with a
+// million lines copies nothing, and later changes to the record set do not move the lines
+// until the list is filled again.
 class ResultListModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -11,12 +16,15 @@ class ResultListModel : public QAbstractListModel
 public:
     using QAbstractListModel::QAbstractListModel;
 
-    void setLines(const QStringList& lines);
-    const QStringList& lines() const { return m_lines; }
+    void setLines(const Data1::DescriptionTexts& lines);
+    void clear();
+    QString line(int row) const;
+    // Every line as text; for tests and small lists.
+    QStringList lines() const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
 private:
-    QStringList m_lines;
+    Data1::DescriptionTexts m_lines;
 };

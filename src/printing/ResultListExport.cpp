@@ -3,6 +3,7 @@
 #include "store/Data1.h"
 #include "store/FrequencyText.h"
 #include "store/Module1.h"
+#include "store/OrvoDatabase.h"
 
 #include <algorithm>
 
@@ -15,8 +16,9 @@ int progressMaximum(int resultCount)
 
 void MakeFreqStr(const Data1& data1, Module1& module)
 {
-    module.FreqString =
-        FrequencyText::listText([&data1](int number) { return data1.field(QStringLiteral("F%1").arg(number)); });
+    // Description and Comments come first; F<n> is name n + 1.
+    const QStringList& names = OrvoDatabase::fieldNames();
+    module.FreqString = FrequencyText::listText([&](int number) { return data1.field(names.at(number + 1)); });
 }
 
 void writeList(ExportText::LineWriter& out, Data1& data1, Module1& module, const QDateTime& now, const RunHooks& hooks)

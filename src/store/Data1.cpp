@@ -239,8 +239,6 @@ void Data1::takeRows() const
     std::swap(m_descriptions, m_spareRows.descriptions);
     m_spareRows.keys.clear();
     m_spareRows.descriptions.clear();
-    m_descriptionListMade = false;
-    m_descriptionList = QStringList();
     forgetRows();
 }
 
@@ -250,17 +248,20 @@ int Data1::recordCount() const
     return int(m_keys.size());
 }
 
-const QStringList& Data1::descriptions() const
+QStringList Data1::descriptions() const
 {
     completeKeys();
-    if (!m_descriptionListMade) {
-        m_descriptionList.clear();
-        m_descriptionList.reserve(m_descriptions.size());
-        for (qsizetype row = 0; row < m_descriptions.size(); ++row)
-            m_descriptionList.append(m_descriptions.at(row));
-        m_descriptionListMade = true;
-    }
-    return m_descriptionList;
+    QStringList all;
+    all.reserve(m_descriptions.size());
+    for (qsizetype row = 0; row < m_descriptions.size(); ++row)
+        all.append(m_descriptions.at(row));
+    return all;
+}
+
+const Data1::DescriptionTexts& Data1::descriptionTexts() const
+{
+    completeKeys();
+    return m_descriptions;
 }
 
 QString Data1::description(int position) const
@@ -466,11 +467,8 @@ Outcome Data1::update()
         return writeFailure(query.lastError());
     if (m_editState == EditState::Editing) {
         const auto description = m_pending.constFind(QStringLiteral("Description"));
-        if (description != m_pending.constEnd()) {
+        if (description != m_pending.constEnd())
             m_descriptions.replace(m_position, description->toString());
-            if (m_descriptionListMade)
-                m_descriptionList[m_position] = description->toString();
-        }
     }
     forgetRows();
     cancelUpdate();
@@ -489,8 +487,6 @@ Outcome Data1::deleteCurrent()
         return writeFailure(query.lastError());
     m_keys.removeAt(m_position);
     m_descriptions.remove(m_position);
-    if (m_descriptionListMade)
-        m_descriptionList.removeAt(m_position);
     forgetRows();
     moveToEnd();
     return Outcome::success();
@@ -511,8 +507,6 @@ void Data1::close()
     m_keys.clear();
     m_descriptions = DescriptionTexts();
     m_spareRows = Data1::KeyRows();
-    m_descriptionList = QStringList();
-    m_descriptionListMade = false;
     m_remainingKeysSql.clear();
     m_fastPath.clear();
     m_position = 0;

@@ -52,7 +52,7 @@ public:
     // The named field of the current row (null when there is none, or the field has no value).
     QVariant field(const QString& name) const;
     // The descriptions of all rows in order, null ones as empty text.
-    const QStringList& descriptions() const;
+    QStringList descriptions() const;
     // Row p's description without building the whole list: a list view over a million rows
     // can ask for the lines it shows and nothing more.
     QString description(int position) const;
@@ -97,6 +97,10 @@ public:
         QString error;
     };
 
+    // descriptions() packed, without a string per row: what a list view over the record set
+    // holds (sharing, not copying, the buffers).
+    const DescriptionTexts& descriptionTexts() const;
+
 private:
     enum class EditState
     {
@@ -127,9 +131,6 @@ private:
     mutable DescriptionTexts m_descriptions;
     // The previous record set's buffers, filled by the next query.
     mutable KeyRows m_spareRows;
-    // descriptions() as a list, made when first asked for.
-    mutable QStringList m_descriptionList;
-    mutable bool m_descriptionListMade = false;
     // Set while only the first row has been read; the query that reads them all.
     mutable QString m_remainingKeysSql;
     int m_position = 0;
