@@ -26,6 +26,13 @@ QStringList ResultListModel::lines() const
     return all;
 }
 
+QModelIndex ResultListModel::index(int row, int column, const QModelIndex& parent) const
+{
+    if (row < 0 || row >= m_lines.size() || column != 0 || parent.isValid())
+        return {};
+    return createIndex(row, column);
+}
+
 int ResultListModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : int(m_lines.size());

@@ -6,7 +6,10 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
+#include <array>
+#include <cstring>
 #include <sqlite3.h>
+#include <string>
 
 namespace {
 
@@ -57,6 +60,50 @@ qsizetype rowsAtMost(sqlite3* handle)
     return bound;
 }
 
+// Collects rows on the stack and hands them to the record set's lists a block at a time: an
+// append per row and list costs more than stepping the query itself.
+class RowBatch
+{
+public:
+    explicit RowBatch(Data1::KeyRows& rows) : m_rows(rows), m_textSize(rows.descriptions.text.size())
+    {
+        m_text.reserve(Rows * 64);
+    }
+
+    void add(qint64 key, const char* utf8, int bytes)
+    {
+        m_keys[m_count] = key;
+        if (utf8 && bytes > 0) {
+            m_text.append(utf8, std::size_t(bytes));
+            m_textSize += bytes;
+        }
+        m_ends[m_count] = m_textSize;
+        if (++m_count == Rows)
+            flush();
+    }
+
+    void flush()
+    {
+        const qsizetype before = m_rows.keys.size();
+        m_rows.keys.resize(before + m_count);
+        std::memcpy(m_rows.keys.data() + before, m_keys.data(), sizeof(qint64) * std::size_t(m_count));
+        m_rows.descriptions.ends.resize(before + m_count);
+        std::memcpy(m_rows.descriptions.ends.data() + before, m_ends.data(), sizeof(qsizetype) * std::size_t(m_count));
+        m_rows.descriptions.text.append(m_text.data(), qsizetype(m_text.size()));
+        m_text.clear();
+        m_count = 0;
+    }
+
+private:
+    static constexpr int Rows = 1024;
+    Data1::KeyRows& m_rows;
+    std::array<qint64, Rows> m_keys;
+    std::array<qsizetype, Rows> m_ends;
+    std::string m_text;
+    qsizetype m_textSize;
+    int m_count = 0;
+};
+
 // Steps the keys query into rows (emptied first; their buffers are reused): all rows, or only
 // the first when firstOnly.
 void readKeys(sqlite3* handle, const QByteArray& sql, bool firstOnly, Data1::KeyRows& rows)
@@ -74,16 +121,17 @@ void readKeys(sqlite3* handle, const QByteArray& sql, bool firstOnly, Data1::Key
         rows.keys.reserve(expected);
         rows.descriptions.reserve(expected);
     }
+    RowBatch batch(rows);
     int step;
     while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
-        rows.keys.append(sqlite3_column_int64(statement, 0));
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 1));
-        rows.descriptions.append(text, sqlite3_column_bytes(statement, 1));
+        batch.add(sqlite3_column_int64(statement, 0), text, sqlite3_column_bytes(statement, 1));
         if (firstOnly) {
             step = SQLITE_DONE;
             break;
         }
     }
+    batch.flush();
     if (step != SQLITE_DONE)
         rows.error = engineMessage(handle);
     sqlite3_finalize(statement);
@@ -111,13 +159,6 @@ void Data1::DescriptionTexts::clear()
     // resize keeps the allocation, clear would free it.
     text.resize(0);
     ends.clear();
-}
-
-void Data1::DescriptionTexts::append(const char* utf8, qsizetype bytes)
-{
-    if (utf8)
-        text.append(utf8, bytes);
-    ends.append(text.size());
 }
 
 QString Data1::DescriptionTexts::at(qsizetype row) const
@@ -187,13 +228,17 @@ Outcome Data1::ensureOpen()
 Outcome Data1::refresh()
 {
     // A text that cannot be translated is refused before the file is opened.
-    if (const TranslatedQuery plain = SqlTranslation::translate(m_recordSource); !plain.ok)
+    TranslatedQuery plain = SqlTranslation::translate(m_recordSource);
+    if (!plain.ok)
         return Outcome::failure(plain.error);
     if (const Outcome opened = ensureOpen(); !opened)
         return opened;
 
-    const FastPathSupport support{true, OrvoDatabase::hasFrequencyIndex(database())};
-    const TranslatedQuery query = SqlTranslation::translate(m_recordSource, support);
+    // Another program may have dropped the frequency index's triggers since the file was
+    // opened, so a search that would read the index asks first.
+    TranslatedQuery query = SqlTranslation::withShortcut(plain, FastPathSupport{true, true});
+    if (query.fastPath == QLatin1String(SqlTranslation::FrequencyIndexShortcut) && !OrvoDatabase::hasFrequencyIndex(database()))
+        query = SqlTranslation::withShortcut(std::move(plain), FastPathSupport{true, false});
     const QByteArray sql = query.keysSql().toUtf8();
     // Only a query without conditions is read lazily: its first row costs nothing, and it can
     // fail on no row that the first one did not.
@@ -232,13 +277,13 @@ void Data1::completeKeys() const
 }
 
 // The rows just read become the record set; the old record set's buffers are kept for the
-// next query, so that a million-row listing does not map fresh memory each time.
+// next query, so that a million-row listing does not map fresh memory each time. They are
+// emptied only then: the result list still shares the old descriptions until it is filled
+// anew, and emptying a shared buffer would allocate a fresh one.
 void Data1::takeRows() const
 {
     std::swap(m_keys, m_spareRows.keys);
     std::swap(m_descriptions, m_spareRows.descriptions);
-    m_spareRows.keys.clear();
-    m_spareRows.descriptions.clear();
     forgetRows();
 }
 

@@ -84,7 +84,6 @@ public:
         qsizetype size() const { return ends.size(); }
         void reserve(qsizetype rows);
         void clear();
-        void append(const char* utf8, qsizetype bytes);
         QString at(qsizetype row) const;
         void replace(qsizetype row, const QString& description);
         void remove(qsizetype row);

@@ -324,7 +324,11 @@ QString frequencyKeys(const LikeTerms& where, const QString& orderBy, const Fast
 
 TranslatedQuery translate(const QString& querySql, const FastPathSupport& support)
 {
-    TranslatedQuery result = translate(querySql);
+    return withShortcut(translate(querySql), support);
+}
+
+TranslatedQuery withShortcut(TranslatedQuery result, const FastPathSupport& support)
+{
     if (!result.ok || !fastPathsOn)
         return result;
     const std::optional<LikeTerms> where = likeTerms(result.fromAndWhere);
@@ -333,7 +337,7 @@ TranslatedQuery translate(const QString& querySql, const FastPathSupport& suppor
     const std::pair<const char*, QString> candidates[] = {
         {"contains", containsKeys(*where, result.orderBy, support)},
         {"prefix range", prefixKeys(*where, result.orderBy)},
-        {"frequency index", frequencyKeys(*where, result.orderBy, support)},
+        {FrequencyIndexShortcut, frequencyKeys(*where, result.orderBy, support)},
     };
     for (const auto& [name, keys] : candidates) {
         if (!keys.isEmpty()) {

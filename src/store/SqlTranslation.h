@@ -30,6 +30,9 @@ struct FastPathSupport
 
 namespace SqlTranslation {
 
+// TranslatedQuery::fastPath of a search that reads the frequency index.
+constexpr const char* FrequencyIndexShortcut = "frequency index";
+
 // The plain translation: the query's own conditions, evaluated row by row.
 TranslatedQuery translate(const QString& querySql);
 
@@ -40,6 +43,8 @@ TranslatedQuery translate(const QString& querySql);
 // - a starts-with Like on Description is a range of the description index;
 // - Like with a number on frequency fields reads the frequency index.
 TranslatedQuery translate(const QString& querySql, const FastPathSupport& support);
+// The same for a query translated already.
+TranslatedQuery withShortcut(TranslatedQuery plain, const FastPathSupport& support);
 
 // Off makes the two-argument translate() the plain one; tests compare both ways.
 void setFastPathsEnabled(bool enabled);
