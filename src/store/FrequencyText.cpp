@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <system_error>
@@ -86,15 +87,18 @@ std::optional<double> largestWritten(const char* first, const char* last)
     return std::copysign(std::numeric_limits<double>::max(), double(number));
 }
 
-std::optional<double> parsedNumber(const QString& text)
+std::optional<double> parsedNumber(QStringView text)
 {
-    const QString trimmed = text.trimmed();
+    // Frequency texts are short: the copy stays in the string's own buffer.
+    const QStringView trimmed = text.trimmed();
+    std::string digits;
+    digits.reserve(std::size_t(trimmed.size()));
     for (QChar c : trimmed) {
         if (c.unicode() >= 0x80) {
             return std::nullopt;
         }
+        digits.push_back(char(c.unicode()));
     }
-    const std::string digits = trimmed.toStdString();
     long long magnitude = 0;
     if (!isDecimalNumber(digits, &magnitude)) {
         return std::nullopt;
@@ -137,6 +141,9 @@ std::optional<double> numberValue(const QVariant& value)
         return std::isfinite(number) ? std::optional<double>(number) : std::nullopt;
     }
     default:
+        if (value.typeId() == QMetaType::QString) {
+            return parsedNumber(*static_cast<const QString*>(value.constData()));
+        }
         return parsedNumber(value.toString());
     }
 }
@@ -146,17 +153,23 @@ QString written(double value)
     if (value == 0) {
         value = 0; // no "-0"
     }
+    // A blank where a positive number's sign would stand, no 0 before the point, capital E.
     char buffer[64];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, SignificantDigits);
-    QString text = QString::fromLatin1(buffer, result.ptr - buffer);
-    text.replace(QLatin1Char('e'), QLatin1Char('E'));
-    if (text.startsWith(QLatin1String("0."))) {
-        text.remove(0, 1);
-    } else if (text.startsWith(QLatin1String("-0."))) {
-        text.remove(1, 1);
+    char* text = buffer + 1;
+    const auto result = std::to_chars(text, buffer + sizeof buffer, value, std::chars_format::general,
+                                      SignificantDigits);
+    char* end = result.ptr;
+    std::replace(text, end, 'e', 'E');
+    const bool negative = *text == '-';
+    char* digits = negative ? text + 1 : text;
+    if (digits[0] == '0' && digits + 1 < end && digits[1] == '.') {
+        std::memmove(digits, digits + 1, std::size_t(end - digits - 1));
+        --end;
     }
-    return text.startsWith(QLatin1Char('-')) ? text : QLatin1Char(' ') + text;
+    if (!negative) {
+        *--text = ' ';
+    }
+    return QString::fromLatin1(text, end - text);
 }
 
 QString listText(const std::function<QVariant(int fieldNumber)>& field)
