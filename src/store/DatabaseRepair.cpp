@@ -131,7 +131,7 @@ Outcome DatabaseRepair::removeTemporaryFiles() const
     return Outcome::success();
 }
 
-Outcome DatabaseRepair::checkOriginal(SqliteFile& original, bool* intact, qint64* records) const
+Outcome DatabaseRepair::openOriginal(SqliteFile& original, bool* damaged, qint64* records) const
 {
     switch (OrvoDatabase::fileKind(m_databasePath)) {
     case OrvoDatabase::FileKind::Missing:
@@ -144,24 +144,27 @@ Outcome DatabaseRepair::checkOriginal(SqliteFile& original, bool* intact, qint64
     }
     if (const Outcome opened = original.open(m_databasePath, SqliteFile::Mode::Existing); !opened)
         return opened;
-    const SqliteFile::Integrity integrity = original.checkIntegrity();
-    if (!integrity.checked)
-        return integrity.checked;
-    *intact = integrity.intact;
-    return *intact ? original.countRows(RecordTable, records) : Outcome::success();
+    const Outcome counted = original.countRows(RecordTable, records);
+    *damaged = !counted && original.lastErrorMeansDamage();
+    return *damaged ? Outcome::success() : counted;
 }
 
-Outcome DatabaseRepair::compactInto(SqliteFile& original) const
+// The compaction reads every page of the original, so a file the engine cannot walk shows
+// here; damage that it copies over shows in the check of the copy.
+Outcome DatabaseRepair::compactInto(SqliteFile& original, bool* damaged) const
 {
     SqliteStatement vacuum(original, QStringLiteral("VACUUM INTO ?1"));
     const QByteArray target = QFile::encodeName(m_temporaryPath);
     sqlite3_bind_text(vacuum.get(), 1, target.constData(), int(target.size()), SQLITE_TRANSIENT);
-    if (vacuum.step() != SQLITE_DONE)
-        return Outcome::failure(original.lastError());
-    return Outcome::success();
+    if (vacuum.step() == SQLITE_DONE)
+        return Outcome::success();
+    *damaged = original.lastErrorMeansDamage();
+    return *damaged ? Outcome::success() : Outcome::failure(original.lastError());
 }
 
-Outcome DatabaseRepair::checkCopy(qint64 expectedRecords) const
+// The full check (every index against its table) runs on the copy only: it is the file that
+// takes the original's place, and it was made by reading all of the original.
+Outcome DatabaseRepair::checkCopy(qint64 expectedRecords, bool* damaged) const
 {
     SqliteFile copy;
     if (const Outcome opened = copy.open(m_temporaryPath, SqliteFile::Mode::Existing); !opened)
@@ -169,8 +172,13 @@ Outcome DatabaseRepair::checkCopy(qint64 expectedRecords) const
     const SqliteFile::Integrity integrity = copy.checkIntegrity();
     if (!integrity.checked)
         return integrity.checked;
-    if (!integrity.intact)
+    if (!integrity.intact) {
+        if (damaged) {
+            *damaged = true;
+            return Outcome::success();
+        }
         return Outcome::failure(QStringLiteral("The new file failed its integrity check: ") + integrity.problem);
+    }
     qint64 count = 0;
     if (const Outcome counted = copy.countRows(RecordTable, &count); !counted)
         return counted;
@@ -178,6 +186,25 @@ Outcome DatabaseRepair::checkCopy(qint64 expectedRecords) const
         return Outcome::failure(
             QStringLiteral("The new file holds %1 instead of %2.").arg(records(count), records(expectedRecords)));
     return Outcome::success();
+}
+
+// The index of frequency values was copied as it could be read, so it may name records that
+// were lost or miss some that were saved; it is made again from the saved records.
+Outcome DatabaseRepair::rebuildFrequencyIndex() const
+{
+    SqliteFile copy;
+    if (const Outcome opened = copy.open(m_temporaryPath, SqliteFile::Mode::Existing); !opened)
+        return opened;
+    SqliteStatement table(copy, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1"));
+    const QByteArray name = OrvoDatabase::FrequencyIndexTable.toUtf8();
+    sqlite3_bind_text(table.get(), 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+    const int found = table.step();
+    if (found == SQLITE_DONE)
+        return Outcome::success();
+    if (found != SQLITE_ROW)
+        return Outcome::failure(copy.lastError());
+    table.reset();
+    return OrvoDatabase::rebuildFrequencyIndex(copy.handle());
 }
 
 Outcome DatabaseRepair::keepDamagedCopy()
@@ -202,13 +229,21 @@ DatabaseRepair::Result DatabaseRepair::run()
     qint64 expectedRecords = 0;
     {
         SqliteFile original;
-        bool intact = false;
-        if (const Outcome o = checked(Step::CheckOriginal, checkOriginal(original, &intact, &expectedRecords)); !o)
+        bool damaged = false;
+        if (const Outcome o = checked(Step::CheckOriginal, openOriginal(original, &damaged, &expectedRecords)); !o)
             return fail(result, Step::CheckOriginal, o.error);
-        if (intact) {
-            if (const Outcome o = checked(Step::Compact, compactInto(original)); !o)
+        if (!damaged) {
+            if (const Outcome o = checked(Step::Compact, compactInto(original, &damaged)); !o)
                 return fail(result, Step::Compact, o.error);
-        } else {
+        }
+        if (!damaged) {
+            if (const Outcome o = checked(Step::CheckCopy, checkCopy(expectedRecords, &damaged)); !o)
+                return fail(result, Step::CheckCopy, o.error);
+        }
+        if (damaged) {
+            // A compaction that stopped at the damage may have left part of a copy.
+            if (const Outcome removed = removeTemporaryFiles(); !removed)
+                return fail(result, Step::SaveReadableRows, removed.error);
             result.damaged = true;
             const DatabaseSalvage::Report report =
                 DatabaseSalvage::copyReadable(original, m_temporaryPath, RecordTable);
@@ -219,10 +254,12 @@ DatabaseRepair::Result DatabaseRepair::run()
             result.unreadableRecords = report.unreadableRows;
             result.unreadableExact = report.unreadableExact;
             result.notRebuilt = report.notRebuilt;
+            if (const Outcome o = checked(Step::SaveReadableRows, rebuildFrequencyIndex()); !o)
+                return fail(result, Step::SaveReadableRows, o.error);
+            if (const Outcome o = checked(Step::CheckCopy, checkCopy(expectedRecords)); !o)
+                return fail(result, Step::CheckCopy, o.error);
         }
     }
-    if (const Outcome o = checked(Step::CheckCopy, checkCopy(expectedRecords)); !o)
-        return fail(result, Step::CheckCopy, o.error);
     // The new file takes the old one's permissions: a private database stays private.
     QFile::setPermissions(m_temporaryPath, QFileInfo(m_databasePath).permissions());
     if (const Outcome o = checked(Step::SyncCopy, syncFile(m_temporaryPath)); !o)

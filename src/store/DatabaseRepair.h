@@ -70,9 +70,10 @@ private:
     Outcome checked(Step step, const Outcome& done) const;
     Result fail(Result result, Step step, const QString& reason);
     Outcome removeTemporaryFiles() const;
-    Outcome checkOriginal(SqliteFile& original, bool* intact, qint64* records) const;
-    Outcome compactInto(SqliteFile& original) const;
-    Outcome checkCopy(qint64 expectedRecords) const;
+    Outcome openOriginal(SqliteFile& original, bool* damaged, qint64* records) const;
+    Outcome compactInto(SqliteFile& original, bool* damaged) const;
+    Outcome checkCopy(qint64 expectedRecords, bool* damaged = nullptr) const;
+    Outcome rebuildFrequencyIndex() const;
     Outcome keepDamagedCopy();
 
     QString m_databasePath;

@@ -428,9 +428,9 @@ Outcome ensureFrequencyIndex(const QSqlDatabase& db)
     return buildFrequencyIndex(handle(db));
 }
 
-Outcome rebuildFrequencyIndex(const QSqlDatabase& db)
+Outcome rebuildFrequencyIndex(sqlite3* db)
 {
-    return buildFrequencyIndex(handle(db));
+    return buildFrequencyIndex(db);
 }
 
 sqlite3* handle(const QSqlDatabase& db)

@@ -50,7 +50,7 @@ bool hasFrequencyIndex(const QSqlDatabase& db);
 // already. One transaction: on failure nothing changes.
 Outcome ensureFrequencyIndex(const QSqlDatabase& db);
 // Drops and builds it again, for a file whose rows were copied without their triggers running.
-Outcome rebuildFrequencyIndex(const QSqlDatabase& db);
+Outcome rebuildFrequencyIndex(sqlite3* db);
 
 // The raw handle behind a QSQLITE connection.
 sqlite3* handle(const QSqlDatabase& db);

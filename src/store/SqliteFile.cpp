@@ -54,6 +54,11 @@ Outcome SqliteFile::exec(const QString& sql)
     return Outcome::success();
 }
 
+bool SqliteFile::lastErrorMeansDamage() const
+{
+    return m_handle && meansDamage(sqlite3_errcode(m_handle));
+}
+
 SqliteFile::Integrity SqliteFile::checkIntegrity()
 {
     Integrity result;

@@ -29,6 +29,8 @@ public:
 
     Outcome exec(const QString& sql);
     QString lastError() const;
+    // The last failure came from a damaged file rather than from the disk or a lock.
+    bool lastErrorMeansDamage() const;
 
     // PRAGMA integrity_check. A file whose pages the engine cannot even walk counts as damaged
     // too; only other failures (the disk, a lock) make the check itself fail.

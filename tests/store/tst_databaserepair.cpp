@@ -1,6 +1,7 @@
 #include "DatabaseFiles.h"
 #include "store/DatabaseRepair.h"
 #include "store/OrvoDatabase.h"
+#include "store/SqliteFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -31,6 +32,7 @@ private slots:
     void savesReadableRowsOfDamagedFile_data();
     void savesReadableRowsOfDamagedFile();
     void neverOverwritesAnEarlierDamagedCopy();
+    void rebuildsFrequencyIndexOfDamagedFile();
 
 private:
     QString path(const QString& name = QStringLiteral("freqs.mdb")) const { return m_folder->filePath(name); }
@@ -252,6 +254,36 @@ void TestDatabaseRepair::neverOverwritesAnEarlierDamagedCopy()
     QVERIFY(result.ok && result.message().endsWith(QLatin1String("kept as freqs-damaged-2.mdb.")));
     QCOMPARE(fileBytes(path("freqs-damaged.mdb")), QByteArray("earlier"));
     QVERIFY(fileBytes(path("freqs-damaged-2.mdb")) == damagedBytes);
+}
+
+void TestDatabaseRepair::rebuildsFrequencyIndexOfDamagedFile()
+{
+    createDatabase(path(), manyRecords(400));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("index-maker"));
+        db.setDatabaseName(path());
+        QVERIFY(db.open() && OrvoDatabase::ensureFrequencyIndex(db).ok);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("index-maker"));
+    QVERIFY(damagePage(path(), TableLeaf));
+
+    const DatabaseRepair::Result result = repair();
+    QVERIFY2(result.ok && result.damaged && result.savedRecords < 400, qPrintable(result.message()));
+
+    // The index names exactly the saved records' values: as one built afresh from them.
+    const QString index = QStringLiteral("SELECT * FROM MainFrequencies ORDER BY 1, 2");
+    const QStringList repaired = rowsOf(path(), index);
+    QVERIFY(QFile::copy(path(), path("rebuilt.mdb")));
+    {
+        SqliteFile rebuilt;
+        QVERIFY(rebuilt.open(path("rebuilt.mdb"), SqliteFile::Mode::Existing).ok);
+        QVERIFY(OrvoDatabase::rebuildFrequencyIndex(rebuilt.handle()).ok);
+    }
+    QVERIFY(!repaired.isEmpty());
+    QCOMPARE(repaired, rowsOf(path("rebuilt.mdb"), index));
+    QCOMPARE(rowsOf(path(), "SELECT count(*) FROM MainFrequencies WHERE RecordId NOT IN (SELECT rowid FROM Main)"),
+             QStringList{"i0"});
 }
 
 QTEST_GUILESS_MAIN(TestDatabaseRepair)
