@@ -169,6 +169,9 @@ Outcome DatabaseRepair::checkCopy(qint64 expectedRecords, bool* damaged) const
     SqliteFile copy;
     if (const Outcome opened = copy.open(m_temporaryPath, SqliteFile::Mode::Existing); !opened)
         return opened;
+    // The check looks up every index entry in its table: read through a memory map it takes
+    // half the time of a read call per page. The file is this run's own, fresh on a local disk.
+    copy.exec(QStringLiteral("PRAGMA mmap_size = %1").arg(QFileInfo(m_temporaryPath).size()));
     const SqliteFile::Integrity integrity = copy.checkIntegrity();
     if (!integrity.checked)
         return integrity.checked;
