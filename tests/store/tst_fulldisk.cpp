@@ -1,5 +1,6 @@
 #include "editor/RecordForm.h"
 #include "printing/ExportText.h"
+#include "store/DatabaseRepair.h"
 #include "store/Data1.h"
 #include "store/QueryTexts.h"
 #include "support/TestSupport.h"
@@ -11,10 +12,13 @@
 #include <QTest>
 
 #include <csignal>
+#include <linux/capability.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
-// A full disk (a file size limit: the tests run as root, whom file modes do not stop) and a
-// folder that cannot exist: the export and the database report it and lose nothing.
+// A full disk (a file size limit), a folder that cannot exist, and read-only places: the export,
+// the database and the repair report it and lose nothing.
 class TestFullDisk : public QObject
 {
     Q_OBJECT
@@ -26,6 +30,7 @@ private slots:
     void exportOnFullDiskKeepsOldFile();
     void saveOnFullDiskLosesNothing_data();
     void saveOnFullDiskLosesNothing();
+    void readOnlyPlacesLoseNothing();
 };
 
 namespace {
@@ -44,6 +49,19 @@ bool limitFileSize(rlim_t bytes)
 void liftFileSizeLimit()
 {
     limitFileSize(g_unlimited);
+}
+
+// Root passes every file mode check through two capabilities. Taken out of the effective set
+// (they stay permitted, so they can come back), file modes bind this thread as any user.
+bool obeyFileModes(bool obey)
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    if (syscall(SYS_capget, &header, data) != 0)
+        return false;
+    const quint32 bypass = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
+    data[0].effective = obey ? data[0].effective & ~bypass : data[0].effective | (data[0].permitted & bypass);
+    return syscall(SYS_capset, &header, data) == 0;
 }
 
 QByteArray contents(const QString& path)
@@ -71,6 +89,7 @@ void TestFullDisk::initTestCase()
 void TestFullDisk::cleanup()
 {
     liftFileSizeLimit();
+    obeyFileModes(false);
 }
 
 void TestFullDisk::exportToImpossibleFolderIsReported()
@@ -155,6 +174,60 @@ void TestFullDisk::saveOnFullDiskLosesNothing()
     const QVector<TestRecord> saved = readDatabase(path);
     QCOMPARE(saved.size(), before.size() + (newRecord ? 1 : 0));
     QCOMPARE(saved.at(newRecord ? before.size() : 0).description.toString(), form.description);
+}
+
+void TestFullDisk::readOnlyPlacesLoseNothing()
+{
+    QTemporaryDir folder;
+    const QDir place(folder.path());
+    const QString database = place.filePath(QStringLiteral("freqs.mdb"));
+    const QString exported = place.filePath(QStringLiteral("freq.txt"));
+    createDatabase(database, {TestRecord::make("Alpha", "a", {"728"})});
+    QFile old(exported);
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("the last export\r\n") > 0);
+    old.close();
+    const QByteArray databaseBytes = contents(database);
+    const QStringList entries = place.entryList(QDir::Files);
+
+    QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner));
+    QVERIFY(obeyFileModes(true));
+
+    const Outcome written = ExportText::writeFile(exported, manyLines);
+    QVERIFY(!written.ok);
+    QVERIFY2(written.error.startsWith(QStringLiteral("Could not write %1: ").arg(exported)), qPrintable(written.error));
+
+    // The file itself may be written, but its journal cannot be made beside it.
+    Data1 data;
+    data.setDatabaseName(database);
+    data.setRecordSource(QueryTexts::allRecordsQuery());
+    QVERIFY(data.refresh().ok);
+    RecordForm form;
+    form.description = QStringLiteral("Bravo");
+    const Outcome saved = form.withStoredDefaults().store(data, RecordForm::Target::NewRecord);
+    QVERIFY(!saved.ok && !saved.error.isEmpty());
+    data.close();
+
+    const DatabaseRepair::Result repaired = DatabaseRepair(database, place.filePath("newFreq.mdb")).run();
+    QVERIFY(!repaired.ok && !repaired.replaced);
+    QVERIFY2(repaired.message().endsWith(QLatin1String("freqs.mdb has not been changed.")),
+             qPrintable(repaired.message()));
+
+    QVERIFY(obeyFileModes(false));
+    QCOMPARE(place.entryList(QDir::Files), entries);
+    QCOMPARE(contents(exported), QByteArray("the last export\r\n"));
+    QVERIFY(contents(database) == databaseBytes);
+
+    // A database file that is read-only in a writable folder.
+    QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QVERIFY(QFile::setPermissions(database, QFile::ReadOwner));
+    QVERIFY(obeyFileModes(true));
+    data.setDatabaseName(database);
+    QVERIFY(data.refresh().ok);
+    const Outcome refused = form.withStoredDefaults().store(data, RecordForm::Target::NewRecord);
+    QVERIFY(!refused.ok && !refused.error.isEmpty());
+    data.close();
+    QVERIFY(obeyFileModes(false));
+    QVERIFY(contents(database) == databaseBytes);
 }
 
 QTEST_MAIN(TestFullDisk)
