@@ -12,15 +12,13 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
-
 #include <algorithm>
 #include <array>
 
 using WindowGeometry::fromTwips;
+using WindowGeometry::placeControl;
 
-Form3::Form3(Form1& main)
-    : QWidget(nullptr)
-    , m_main(main)
+Form3::Form3(Form1& main) : QWidget(nullptr), m_main(main)
 {
     setObjectName(QStringLiteral("Form3"));
     WindowGeometry::useLayoutFont(this);
@@ -32,12 +30,6 @@ void Form3::buildControls()
 {
     setFixedSize(WindowGeometry::px(4710), WindowGeometry::px(5400));
 
-    const auto label = [this](const char* name, const QString& caption, const QRect& place) {
-        auto* widget = new QLabel(caption, this);
-        widget->setObjectName(QLatin1String(name));
-        widget->setGeometry(place);
-        return widget;
-    };
     const auto memo = [this](const char* name, const QString& accessibleName, const QRect& place) {
         auto* widget = new QPlainTextEdit(this);
         widget->setObjectName(QLatin1String(name));
@@ -47,15 +39,8 @@ void Form3::buildControls()
         widget->setTabChangesFocus(true);
         return widget;
     };
-    const auto button = [this](const char* name, const QString& caption, const QRect& place) {
-        auto* widget = new QPushButton(caption, this);
-        widget->setObjectName(QLatin1String(name));
-        widget->setAccessibleName(caption);
-        widget->setGeometry(place);
-        return widget;
-    };
-
-    Label1 = label("Label1", QStringLiteral("Description"), fromTwips(360, 120, 1815, 255));
+    Label1 = placeControl<QLabel>(this, QStringLiteral("Label1"), QStringLiteral("Description"),
+                                  fromTwips(360, 120, 1815, 255));
     List1 = new QListWidget(this);
     List1->setObjectName(QStringLiteral("List1"));
     List1->setAccessibleName(QStringLiteral("Description"));
@@ -64,17 +49,22 @@ void Form3::buildControls()
     List1->setUniformItemSizes(true);
     Label1->setBuddy(List1);
 
-    Label2 = label("Label2", QStringLiteral("Comments"), fromTwips(360, 2280, 1695, 255));
+    Label2 = placeControl<QLabel>(this, QStringLiteral("Label2"), QStringLiteral("Comments"),
+                                  fromTwips(360, 2280, 1695, 255));
     Text1 = memo("Text1", QStringLiteral("Comments"), fromTwips(240, 2520, 4215, 975));
     Label2->setBuddy(Text1);
 
-    Label3 = label("Label3", QStringLiteral("Frequencies"), fromTwips(360, 3600, 1455, 255));
+    Label3 = placeControl<QLabel>(this, QStringLiteral("Label3"), QStringLiteral("Frequencies"),
+                                  fromTwips(360, 3600, 1455, 255));
     Text2 = memo("Text2", QStringLiteral("Frequencies"), fromTwips(240, 3840, 4215, 735));
     Label3->setBuddy(Text2);
 
-    Command1 = button("Command1", QStringLiteral("Exit"), fromTwips(240, 4800, 1095, 375));
-    Command2 = button("Command2", QStringLiteral("Print Preview"), fromTwips(1560, 4800, 1455, 375));
-    Command7 = button("Command7", QStringLiteral("Clear Buffer"), fromTwips(3240, 4800, 1215, 375));
+    Command1 = placeControl<QPushButton>(this, QStringLiteral("Command1"), QStringLiteral("Exit"),
+                                         fromTwips(240, 4800, 1095, 375));
+    Command2 = placeControl<QPushButton>(this, QStringLiteral("Command2"), QStringLiteral("Print Preview"),
+                                         fromTwips(1560, 4800, 1455, 375));
+    Command7 = placeControl<QPushButton>(this, QStringLiteral("Command7"), QStringLiteral("Clear Buffer"),
+                                         fromTwips(3240, 4800, 1215, 375));
 
     const std::array<QWidget*, 6> focusOrder{List1, Text1, Text2, Command7, Command1, Command2};
     for (std::size_t i = 0; i + 1 < focusOrder.size(); ++i)
@@ -127,9 +117,8 @@ void Form3::Command2_Click()
     AppServices& services = m_main.services();
     const QDateTime now = services.now();
     const Module1& shared = services.module;
-    ExportPreview::writeAndShow(this, services, [&shared, &now](ExportText::LineWriter& out) {
-        BufferExport::writeLines(shared, now, out);
-    });
+    ExportPreview::writeAndShow(
+        this, services, [&shared, &now](ExportText::LineWriter& out) { BufferExport::writeLines(shared, now, out); });
 }
 
 void Form3::Form_Unload(bool&)

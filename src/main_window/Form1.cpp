@@ -30,6 +30,7 @@
 #include <QPushButton>
 
 using WindowGeometry::fromTwips;
+using WindowGeometry::placeControl;
 
 namespace {
 
@@ -55,9 +56,7 @@ QWidget* makeRule(QWidget* parent, const char* name, const QColor& colour, int t
 
 } // namespace
 
-Form1::Form1(AppServices& services, QWidget* parent)
-    : QMainWindow(parent)
-    , m_services(services)
+Form1::Form1(AppServices& services, QWidget* parent) : QMainWindow(parent), m_services(services)
 {
     setObjectName(QStringLiteral("Form1"));
     WindowGeometry::useLayoutFont(this);
@@ -82,25 +81,14 @@ void Form1::buildControls()
     client->setFixedSize(WindowGeometry::px(9135), WindowGeometry::px(5265));
     setCentralWidget(client);
 
-    const auto label = [client](int index, const QString& caption, const QRect& place) {
-        auto* widget = new QLabel(caption, client);
-        widget->setObjectName(QStringLiteral("Label2_%1").arg(index));
-        widget->setAccessibleName(caption);
-        widget->setGeometry(place);
-        return widget;
-    };
-    const auto button = [client](const char* name, const QString& caption, const QRect& place) {
-        auto* widget = new QPushButton(caption, client);
-        widget->setObjectName(QLatin1String(name));
-        widget->setAccessibleName(caption);
-        widget->setGeometry(place);
-        return widget;
-    };
-
-    Label2[0] = label(0, QStringLiteral("Results :"), fromTwips(480, 120, 615, 195));
-    Label2[1] = label(1, QStringLiteral("Search"), fromTwips(4080, 120, 975, 255));
-    Label2[2] = label(2, QStringLiteral("Comments"), fromTwips(4080, 1440, 975, 255));
-    Label2[3] = label(3, QStringLiteral("Frequencies"), fromTwips(4080, 3600, 975, 255));
+    Label2[0] = placeControl<QLabel>(client, QStringLiteral("Label2_0"), QStringLiteral("Results :"),
+                                     fromTwips(480, 120, 615, 195));
+    Label2[1] = placeControl<QLabel>(client, QStringLiteral("Label2_1"), QStringLiteral("Search"),
+                                     fromTwips(4080, 120, 975, 255));
+    Label2[2] = placeControl<QLabel>(client, QStringLiteral("Label2_2"), QStringLiteral("Comments"),
+                                     fromTwips(4080, 1440, 975, 255));
+    Label2[3] = placeControl<QLabel>(client, QStringLiteral("Label2_3"), QStringLiteral("Frequencies"),
+                                     fromTwips(4080, 3600, 975, 255));
 
     m_resultModel = new ResultListModel(this);
     List1 = new QListView(client);
@@ -121,7 +109,8 @@ void Form1::buildControls()
     Text1->installEventFilter(this);
     Label2[1]->setBuddy(Text1);
 
-    Command1 = button("Command1", QStringLiteral("Find"), fromTwips(7560, 310, 1095, 390));
+    Command1 = placeControl<QPushButton>(client, QStringLiteral("Command1"), QStringLiteral("Find"),
+                                         fromTwips(7560, 310, 1095, 390));
 
     const QStringList options{QStringLiteral("Description"), QStringLiteral("Comments"), QStringLiteral("Frequencies")};
     const std::array<QRect, 3> optionPlaces{fromTwips(3960, 840, 1335, 375), fromTwips(5520, 840, 1095, 375),
@@ -146,18 +135,23 @@ void Form1::buildControls()
     Text3->setGeometry(fromTwips(3960, 3840, 4935, 680));
     Label2[3]->setBuddy(Text3);
 
-    Command3 = button("Command3", QStringLiteral("Send to Buffer"), fromTwips(480, 4680, 1335, 375));
-    Command4 = button("Command4", QStringLiteral("View Buffer"), fromTwips(2160, 4680, 1335, 375));
-    Command5 = button("Command5", QStringLiteral("New"), fromTwips(4080, 4680, 1335, 375));
-    Command6 = button("Command6", QStringLiteral("Edit"), fromTwips(5760, 4680, 1335, 375));
-    Command7 = button("Command7", QStringLiteral("Delete"), fromTwips(7440, 4680, 1335, 375));
+    Command3 = placeControl<QPushButton>(client, QStringLiteral("Command3"), QStringLiteral("Send to Buffer"),
+                                         fromTwips(480, 4680, 1335, 375));
+    Command4 = placeControl<QPushButton>(client, QStringLiteral("Command4"), QStringLiteral("View Buffer"),
+                                         fromTwips(2160, 4680, 1335, 375));
+    Command5 = placeControl<QPushButton>(client, QStringLiteral("Command5"), QStringLiteral("New"),
+                                         fromTwips(4080, 4680, 1335, 375));
+    Command6 = placeControl<QPushButton>(client, QStringLiteral("Command6"), QStringLiteral("Edit"),
+                                         fromTwips(5760, 4680, 1335, 375));
+    Command7 = placeControl<QPushButton>(client, QStringLiteral("Command7"), QStringLiteral("Delete"),
+                                         fromTwips(7440, 4680, 1335, 375));
 
     makeRule(client, "Line1", palette().color(QPalette::Dark), 0);
     makeRule(client, "Line2", Qt::white, 1);
 
     // The focus order runs from the Delete button back up to Find.
-    const std::array<QWidget*, 13> focusOrder{Command7, Command6, Command5, Command4, Command3, Text3,   Text2,
-                                              List1,    Check1[2], Check1[1], Check1[0], Text1, Command1};
+    const std::array<QWidget*, 13> focusOrder{Command7, Command6,  Command5,  Command4,  Command3, Text3,   Text2,
+                                              List1,    Check1[2], Check1[1], Check1[0], Text1,    Command1};
     for (std::size_t i = 0; i + 1 < focusOrder.size(); ++i)
         setTabOrder(focusOrder[i], focusOrder[i + 1]);
 
@@ -214,8 +208,9 @@ bool Form1::Form_Load()
     if (OrvoDatabase::fileKind(shared.DbPath) == OrvoDatabase::FileKind::Access) {
         const AccessConversion::Result converted = AccessConversion::convert(shared.DbPath);
         if (!converted.outcome) {
-            m_services.messages.inform(this, QStringLiteral("Orvo cannot convert the Access database %1: %2")
-                                                 .arg(QDir::toNativeSeparators(shared.DbPath), converted.outcome.error),
+            m_services.messages.inform(this,
+                                       QStringLiteral("Orvo cannot convert the Access database %1: %2")
+                                           .arg(QDir::toNativeSeparators(shared.DbPath), converted.outcome.error),
                                        QStringLiteral("Database Error"));
             return false;
         }
@@ -228,16 +223,18 @@ bool Form1::Form_Load()
     // A first start has no database yet: it gets one with the demo records.
     if (OrvoDatabase::fileKind(shared.DbPath) == OrvoDatabase::FileKind::Missing) {
         if (const Outcome created = OrvoDatabase::createWithDemoRecords(shared.DbPath); !created) {
-            m_services.messages.inform(this, QStringLiteral("Orvo could not create the database %1: %2")
-                                                 .arg(QDir::toNativeSeparators(shared.DbPath), created.error),
+            m_services.messages.inform(this,
+                                       QStringLiteral("Orvo could not create the database %1: %2")
+                                           .arg(QDir::toNativeSeparators(shared.DbPath), created.error),
                                        QStringLiteral("Database Error"));
             return false;
         }
     }
     shared.QuerySql = QueryTexts::allRecordsQuery();
     if (const Outcome opened = runQuery(); !opened) {
-        m_services.messages.inform(this, QStringLiteral("Orvo cannot open the database %1: %2")
-                                             .arg(QDir::toNativeSeparators(shared.DbPath), opened.error),
+        m_services.messages.inform(this,
+                                   QStringLiteral("Orvo cannot open the database %1: %2")
+                                       .arg(QDir::toNativeSeparators(shared.DbPath), opened.error),
                                    QStringLiteral("Database Error"));
         return false;
     }
@@ -359,7 +356,8 @@ void Form1::Command3_Click()
     Module1& shared = module();
     if (shared.BufNext > Module1::BufferSlots) {
         m_services.messages.inform(
-            this, QStringLiteral("The buffer is full: it holds 500 records. Clear it in View Buffer before adding more."),
+            this,
+            QStringLiteral("The buffer is full: it holds 500 records. Clear it in View Buffer before adding more."),
             QStringLiteral("Buffer Full"));
         return;
     }
@@ -452,8 +450,9 @@ void Form1::RandCDB_Click()
 
     shared.QuerySql = QueryTexts::allRecordsQuery();
     if (const Outcome opened = runQuery(); !opened) {
-        m_services.messages.inform(this, QStringLiteral("Orvo cannot open the database %1: %2")
-                                             .arg(QDir::toNativeSeparators(shared.DbPath), opened.error),
+        m_services.messages.inform(this,
+                                   QStringLiteral("Orvo cannot open the database %1: %2")
+                                       .arg(QDir::toNativeSeparators(shared.DbPath), opened.error),
                                    QStringLiteral("Database Error"));
     }
 }

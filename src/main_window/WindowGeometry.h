@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QRect>
+#include <QString>
 
 class QWidget;
 
@@ -17,6 +18,18 @@ constexpr int px(int twips)
 inline QRect fromTwips(int left, int top, int width, int height)
 {
     return QRect(px(left), px(top), px(width), px(height));
+}
+
+// A captioned control (label, button, check box, frame) at its place, named for tests and
+// announced by its caption.
+template <typename Control>
+Control* placeControl(QWidget* parent, const QString& objectName, const QString& caption, const QRect& place)
+{
+    auto* control = new Control(caption, parent);
+    control->setObjectName(objectName);
+    control->setAccessibleName(caption);
+    control->setGeometry(place);
+    return control;
 }
 
 // The small dialog font that the twips layouts were drawn for; every window uses it.

@@ -16,15 +16,14 @@
 #include <QPushButton>
 
 using WindowGeometry::fromTwips;
+using WindowGeometry::placeControl;
 
 namespace {
 // Milliseconds between two rounds of the event loop during a run.
 constexpr qint64 EventInterval = 15;
 } // namespace
 
-Form5::Form5(Form1& main)
-    : QWidget(nullptr)
-    , m_main(main)
+Form5::Form5(Form1& main) : QWidget(nullptr), m_main(main)
 {
     setObjectName(QStringLiteral("Form5"));
     WindowGeometry::useLayoutFont(this);
@@ -36,31 +35,21 @@ void Form5::buildControls()
 {
     setFixedSize(WindowGeometry::px(4590), WindowGeometry::px(3870));
 
-    Frame1 = new QGroupBox(QStringLiteral("Print Options"), this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setAccessibleName(Frame1->title());
-    Frame1->setGeometry(fromTwips(240, 240, 4095, 2535));
+    Frame1 = placeControl<QGroupBox>(this, QStringLiteral("Frame1"), QStringLiteral("Print Options"),
+                                     fromTwips(240, 240, 4095, 2535));
 
-    const auto checkBox = [this](const char* name, const QString& caption, const QRect& place) {
-        auto* box = new QCheckBox(caption, Frame1);
-        box->setObjectName(QLatin1String(name));
-        box->setAccessibleName(caption);
-        box->setGeometry(place);
-        return box;
-    };
-    Check3 = checkBox("Check3", QStringLiteral("Print blank line between records"), fromTwips(720, 1800, 2775, 375));
-    Check2 = checkBox("Check2", QStringLiteral("Print frequencies"), fromTwips(720, 1200, 2295, 255));
-    Check1 = checkBox("Check1", QStringLiteral("Print comments"), fromTwips(720, 600, 2295, 255));
+    Check3 =
+        placeControl<QCheckBox>(Frame1, QStringLiteral("Check3"), QStringLiteral("Print blank line between records"),
+                                fromTwips(720, 1800, 2775, 375));
+    Check2 = placeControl<QCheckBox>(Frame1, QStringLiteral("Check2"), QStringLiteral("Print frequencies"),
+                                     fromTwips(720, 1200, 2295, 255));
+    Check1 = placeControl<QCheckBox>(Frame1, QStringLiteral("Check1"), QStringLiteral("Print comments"),
+                                     fromTwips(720, 600, 2295, 255));
 
-    const auto button = [this](const char* name, const QString& caption, const QRect& place) {
-        auto* widget = new QPushButton(caption, this);
-        widget->setObjectName(QLatin1String(name));
-        widget->setAccessibleName(caption);
-        widget->setGeometry(place);
-        return widget;
-    };
-    Command2 = button("Command2", QStringLiteral("Exit"), fromTwips(2880, 3360, 1455, 375));
-    Command1 = button("Command1", QStringLiteral("Print Preview"), fromTwips(240, 3360, 1455, 375));
+    Command2 = placeControl<QPushButton>(this, QStringLiteral("Command2"), QStringLiteral("Exit"),
+                                         fromTwips(2880, 3360, 1455, 375));
+    Command1 = placeControl<QPushButton>(this, QStringLiteral("Command1"), QStringLiteral("Print Preview"),
+                                         fromTwips(240, 3360, 1455, 375));
 
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
