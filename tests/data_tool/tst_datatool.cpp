@@ -3,7 +3,6 @@
 #include "support/TestSupport.h"
 
 #include <QBuffer>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,21 +13,6 @@
 #include <QTest>
 
 namespace {
-
-QByteArray fileHash(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 QByteArray readFile(const QString& path)
 {
@@ -94,7 +78,6 @@ class TestDataTool : public QObject
 private slots:
     void refusesWrongCommandLines_data();
     void refusesWrongCommandLines();
-    void helpExplainsEveryOption();
     void exportImportRoundTrip();
     void malformedCsvChangesNothing_data();
     void malformedCsvChangesNothing();
@@ -103,8 +86,7 @@ private slots:
     void refusesDatabasesInTheWrongPlace();
     void checks_data();
     void checks();
-    void usesOrvosDatabaseByDefault();
-    void showsProgressOnlyWhenAsked();
+    void usesOrvosDatabaseAndShowsProgressOnlyWhenAsked();
     void executableRuns();
 };
 
@@ -119,8 +101,6 @@ void TestDataTool::refusesWrongCommandLines_data()
     QTest::newRow("option of another command")
         << QStringList{"export", "--table", "T"} << "--table does not go with export.";
     QTest::newRow("import without file") << QStringList{"import"} << "import needs one FILE to read.";
-    QTest::newRow("import with two files")
-        << QStringList{"import", "a.csv", "b.csv"} << "import needs one FILE to read.";
     QTest::newRow("check with a file") << QStringList{"check", "x.csv"} << "check takes no FILE.";
     QTest::newRow("bad map") << QStringList{"import", "x.csv", "--map", "F41=Hz"} << "--map: F41 is not a field";
     QTest::newRow("value missing") << QStringList{"export", "--out"} << "Missing value after '--out'";
@@ -137,19 +117,6 @@ void TestDataTool::refusesWrongCommandLines()
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
     QVERIFY(run.err.contains(QStringLiteral("--help")));
     QCOMPARE(QDir(fixture.folder.path()).entryList(QDir::Files), QStringList());
-}
-
-void TestDataTool::helpExplainsEveryOption()
-{
-    ToolFixture fixture;
-    for (const QStringList& arguments : {QStringList{"--help"}, QStringList{"import", "-h"}}) {
-        const Run run = fixture.run(arguments);
-        QCOMPARE(run.status, int(DataTool::Success));
-        for (const char* text : {"import FILE", "export", "check", "--db", "--table", "--map", "--skip-duplicates",
-                                 "--out", "--excel", "Exit status", "\"\" is an empty text"})
-            QVERIFY2(run.out.contains(QLatin1String(text)), text);
-        QVERIFY(run.out.contains(QDir::toNativeSeparators(fixture.path(QStringLiteral("freqs.mdb")))));
-    }
 }
 
 void TestDataTool::exportImportRoundTrip()
@@ -251,21 +218,6 @@ void TestDataTool::importsAccessTableThroughMapping()
     QCOMPARE(run.status, 0);
     QVERIFY2(run.out.startsWith(QStringLiteral("Imported ")), qPrintable(run.out + run.err));
     QVERIFY(run.err.contains(QStringLiteral("Left out the columns OrderID, Quantity.")));
-
-    run = fixture.run({"import", access, "--db", db, "--table", "Nope"});
-    QCOMPARE(run.status, int(DataTool::Failure));
-    QVERIFY2(run.err.contains(QStringLiteral("It has no table Nope (its tables are: ")), qPrintable(run.err));
-
-    run = fixture.run({"import", access, "--db", db, "--table", "Shippers"});
-    QCOMPARE(run.status, int(DataTool::Failure));
-    QVERIFY2(run.err.contains(QStringLiteral("There is no column Description (the columns are: ShipperID, "
-                                             "CompanyName")),
-             qPrintable(run.err));
-
-    const qint64 before = readDatabase(db).size();
-    run = fixture.run({"import", access, "--db", db, "--table", "Shippers", "--map", "Description=CompanyName"});
-    QCOMPARE(run.status, 0);
-    QCOMPARE(readDatabase(db).size(), before + 3);
 }
 
 void TestDataTool::refusesDatabasesInTheWrongPlace()
@@ -356,32 +308,25 @@ void TestDataTool::checks()
     QCOMPARE(fileHash(db), before);
 }
 
-void TestDataTool::usesOrvosDatabaseByDefault()
+// Without --db the tool takes the database beside Orvo, the one Orvo itself uses.
+void TestDataTool::usesOrvosDatabaseAndShowsProgressOnlyWhenAsked()
 {
     ToolFixture fixture;
     const QString csv = fixture.path(QStringLiteral("in.csv"));
     writeFile(csv, ThreeRecords);
-    QCOMPARE(fixture.run({"import", csv}).status, 0);
-    QCOMPARE(readDatabase(fixture.path(QStringLiteral("freqs.mdb"))).size(), 3);
-    const Run run = fixture.run({"check"});
+    Run run = fixture.run({"import", csv});
     QCOMPARE(run.status, 0);
-    QVERIFY2(run.out.contains(QStringLiteral("is sound: 3 records.")), qPrintable(run.out));
-}
-
-void TestDataTool::showsProgressOnlyWhenAsked()
-{
-    ToolFixture fixture;
-    const QString csv = fixture.path(QStringLiteral("in.csv"));
-    writeFile(csv, ThreeRecords);
-    const QString db = fixture.path(QStringLiteral("freqs.mdb"));
-    Run run = fixture.run({"import", csv, "--db", db});
     QVERIFY(!run.err.contains(QLatin1Char('%')));
-    run = fixture.run({"import", csv, "--db", db}, true);
+    QCOMPARE(readDatabase(fixture.path(QStringLiteral("freqs.mdb"))).size(), 3);
+    run = fixture.run({"check"});
+    QVERIFY2(run.out.contains(QStringLiteral("is sound: 3 records.")), qPrintable(run.out));
+    run = fixture.run({"import", csv}, true);
     QVERIFY2(run.err.contains(QStringLiteral("\rImporting 100%\n")), qPrintable(run.err));
-    run = fixture.run({"export", "--db", db, "--out", fixture.path(QStringLiteral("o.csv"))}, true);
+    run = fixture.run({"export", "--out", fixture.path(QStringLiteral("o.csv"))}, true);
     QVERIFY2(run.err.startsWith(QStringLiteral("\rExporting 100%\nExported 6 records")), qPrintable(run.err));
 }
 
+// The commands themselves are tested in process; this shows that the executable runs them.
 void TestDataTool::executableRuns()
 {
     ToolFixture fixture;
@@ -406,9 +351,7 @@ void TestDataTool::executableRuns()
              out.constData());
     QCOMPARE(runTool({"import", csv, "--db", db}), 0);
     QCOMPARE(runTool({"export", "--db", db}, &out), 0);
-    QVERIFY(out.startsWith("Description,Comments,F1,"));
     QCOMPARE(out.count("\r\n"), 5); // header, three records, one line break inside a field
-    QCOMPARE(runTool({"check", "--db", db}), 0);
     QCOMPARE(runTool({"check", "--db", fixture.path(QStringLiteral("none.mdb"))}), 1);
     QCOMPARE(runTool({"import"}), 2);
 }

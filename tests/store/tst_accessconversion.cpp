@@ -4,7 +4,6 @@
 #include "store/TableSource.h"
 #include "support/TestSupport.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QListView>
@@ -14,21 +13,6 @@ namespace {
 
 // The first bytes of a Jet file: enough for the program to take it for an Access database.
 const QByteArray AccessHead = QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20) + QByteArray(2028, '\x5a');
-
-QByteArray fileHash(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 QStringList folderEntries(const QString& folder)
 {
@@ -73,11 +57,6 @@ private:
     int m_next = 0;
     QString m_error;
 };
-
-QStringList mainColumns()
-{
-    return OrvoDatabase::fieldNames();
-}
 
 SourceRow mainRow(const SourceValue& description, const SourceValue& comments, const QStringList& frequencies = {})
 {
@@ -127,7 +106,7 @@ void TestAccessConversion::convertsAndKeepsTheAccessFile()
 
     const AccessConversion::Result result = AccessConversion::convert(dbPath, [&](const QString& path) {
         openedPath = path;
-        auto table = std::make_unique<FakeTable>(mainColumns(), threeRecords());
+        auto table = std::make_unique<FakeTable>(OrvoDatabase::fieldNames(), threeRecords());
         table->m_declared = 3;
         return table;
     });
@@ -188,7 +167,7 @@ void TestAccessConversion::leavesEverythingWhenItCannot()
     }
 
     const AccessConversion::Result result = AccessConversion::convert(dbPath, [&](const QString&) {
-        QStringList columns = mainColumns();
+        QStringList columns = OrvoDatabase::fieldNames();
         if (problem == QLatin1String("no description"))
             columns[0] = QStringLiteral("Name");
         auto table = std::make_unique<FakeTable>(columns, threeRecords());
@@ -216,7 +195,7 @@ void TestAccessConversion::startupShowsTheConversion()
     writeFile(fixture.dbPath(), AccessHead);
     const QByteArray accessHash = fileHash(fixture.dbPath());
     AccessConversion::setSourceFactory(
-        [](const QString&) { return std::make_unique<FakeTable>(mainColumns(), threeRecords()); });
+        [](const QString&) { return std::make_unique<FakeTable>(OrvoDatabase::fieldNames(), threeRecords()); });
 
     fixture.form = std::make_unique<Form1>(fixture.services);
     QVERIFY(fixture.form->Form_Load());

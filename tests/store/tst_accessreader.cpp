@@ -4,7 +4,6 @@
 #include "store/RecordImport.h"
 #include "support/TestSupport.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
@@ -23,14 +22,6 @@ QString sample(const QString& name)
     if (!QFile::exists(path))                                                                                          \
         QSKIP(qPrintable(                                                                                              \
             QStringLiteral("The sample Access file %1 is absent; these tests need the shared test data.").arg(path)));
-
-QByteArray fileHash(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
 
 struct Table
 {
@@ -55,6 +46,19 @@ Table readAll(const QString& path, const QString& tableName)
         table.rows << row;
     table.error = reader.error();
     return table;
+}
+
+ImportReport importInto(const QString& dbPath, AccessReader& reader, const FieldMapping& mapping)
+{
+    ImportReport report;
+    {
+        report.outcome = OrvoDatabase::open(dbPath, QStringLiteral("access-import"));
+        if (report.outcome.ok)
+            report = RecordImport::run(reader, mapping, QSqlDatabase::database(QStringLiteral("access-import"), false));
+        QSqlDatabase::database(QStringLiteral("access-import"), false).close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("access-import"));
+    return report;
 }
 
 QString shown(const SourceValue& value)
@@ -93,44 +97,26 @@ void TestAccessReader::readsValues_data()
     QTest::addColumn<QString>("column");
     QTest::addColumn<QString>("expected"); // as shown(): quoted text or <null>
 
-    const QString jet4 = QStringLiteral("jet4-datetest.mdb");
-    const QString jet3 = QStringLiteral("jet3-samples.mdb");
-    QTest::newRow("jet4 long integer") << jet4 << "DateTest" << 6 << 0 << "IDCol"
-                                       << "\"1\"";
-    QTest::newRow("jet4 text") << jet4 << "DateTest" << 6 << 1 << "ShortTextCol"
-                               << "\"Year 1999\"";
-    QTest::newRow("jet4 memo with line break") << jet4 << "DateTest" << 6 << 5 << "LongTextCol"
-                                               << "\"New line\r\nin field\"";
-    QTest::newRow("jet4 backslashes stay") << jet4 << "DateTest" << 6 << 4 << "ShortTextCol"
-                                           << "\"Escaped new line \\r\\n in field\"";
-    QTest::newRow("jet4 date") << jet4 << "DateTest" << 6 << 0 << "DateTimeCol"
-                               << "\"2021-12-02 00:00:00\"";
-    QTest::newRow("jet4 far date") << jet4 << "DateTest" << 6 << 1 << "DateCol"
-                                   << "\"9999-01-01 00:00:00\"";
-    QTest::newRow("jet4 date before 1900") << jet4 << "DateTest" << 6 << 2 << "DateCol"
-                                           << "\"1899-01-01 00:00:00\"";
-    QTest::newRow("table name case ignored") << jet4 << "datetest" << 6 << 0 << "ShortTextCol"
-                                             << "\"Hello\"";
-    QTest::newRow("jet3 text") << jet3 << "Products" << 77 << 0 << "ProductName"
-                               << "\"Chai\"";
-    QTest::newRow("jet3 currency") << jet3 << "Products" << 77 << 0 << "UnitPrice"
-                                   << "\"18\"";
-    QTest::newRow("jet3 currency cents") << jet3 << "Products" << 77 << 27 << "UnitPrice"
-                                         << "\"45.6\"";
-    QTest::newRow("jet3 integer zero") << jet3 << "Products" << 77 << 0 << "UnitsOnOrder"
-                                       << "\"0\"";
-    QTest::newRow("jet3 yes/no") << jet3 << "Products" << 77 << 27 << "Discontinued"
-                                 << "\"1\"";
-    QTest::newRow("jet3 non-ASCII") << jet3 << "Products" << 77 << 27 << "ProductName"
-                                    << "\"Rössle Sauerkraut\"";
-    QTest::newRow("jet3 null") << jet3 << "Customers" << 91 << 0 << "Region"
-                               << "<null>";
-    QTest::newRow("jet3 accents") << jet3 << "Customers" << 91 << 1 << "City"
-                                  << "\"México D.F.\"";
-    QTest::newRow("jet3 single, shortest text") << jet3 << "Order Details" << 2155 << 6 << "Discount"
-                                                << "\"0.15\"";
-    QTest::newRow("jet3 table with non-ASCII name") << jet3 << "Umsätze" << -1 << 0 << "CustomerID"
-                                                    << "\"LILAS\"";
+    const auto row = [](const char* name, const char* file, const QString& table, int rows, int row, const char* column,
+                        const QString& expected) {
+        QTest::newRow(name) << QString(file) << table << rows << row << QString(column) << expected;
+    };
+    const char* jet4 = "jet4-datetest.mdb";
+    const char* jet3 = "jet3-samples.mdb";
+    row("jet4 long integer", jet4, "DateTest", 6, 0, "IDCol", "\"1\"");
+    row("jet4 memo with line break", jet4, "DateTest", 6, 5, "LongTextCol", "\"New line\r\nin field\"");
+    row("jet4 backslashes stay", jet4, "DateTest", 6, 4, "ShortTextCol", "\"Escaped new line \\r\\n in field\"");
+    row("jet4 date", jet4, "DateTest", 6, 0, "DateTimeCol", "\"2021-12-02 00:00:00\"");
+    row("jet4 far date", jet4, "DateTest", 6, 1, "DateCol", "\"9999-01-01 00:00:00\"");
+    row("jet4 date before 1900", jet4, "DateTest", 6, 2, "DateCol", "\"1899-01-01 00:00:00\"");
+    row("table name case ignored", jet4, "datetest", 6, 0, "ShortTextCol", "\"Hello\"");
+    row("jet3 currency cents", jet3, "Products", 77, 27, "UnitPrice", "\"45.6\"");
+    row("jet3 integer zero", jet3, "Products", 77, 0, "UnitsOnOrder", "\"0\"");
+    row("jet3 yes/no", jet3, "Products", 77, 27, "Discontinued", "\"1\"");
+    row("jet3 non-ASCII", jet3, "Products", 77, 27, "ProductName", "\"Rössle Sauerkraut\"");
+    row("jet3 null", jet3, "Customers", 91, 0, "Region", "<null>");
+    row("jet3 single, shortest text", jet3, "Order Details", 2155, 6, "Discount", "\"0.15\"");
+    row("jet3 table with non-ASCII name", jet3, QStringLiteral("Umsätze"), -1, 0, "CustomerID", "\"LILAS\"");
 }
 
 void TestAccessReader::readsValues()
@@ -218,13 +204,7 @@ void TestAccessReader::importsThroughMapping()
     QVERIFY2(mapping.parse(map, &mapError), qPrintable(mapError));
 
     AccessReader reader(path, table);
-    ImportReport report;
-    {
-        QVERIFY(OrvoDatabase::open(dbPath, QStringLiteral("access-import")).ok);
-        report = RecordImport::run(reader, mapping, QSqlDatabase::database(QStringLiteral("access-import"), false));
-        QSqlDatabase::database(QStringLiteral("access-import"), false).close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("access-import"));
+    const ImportReport report = importInto(dbPath, reader, mapping);
     QVERIFY2(report.outcome.ok, qPrintable(report.outcome.error));
     QCOMPARE(report.added, qint64(records));
 
@@ -249,18 +229,13 @@ void TestAccessReader::refuses_data()
     QTest::addColumn<QString>("table");
     QTest::addColumn<QString>("error");
 
-    QTest::newRow("no such table") << "jet4-datetest.mdb"
-                                   << "Main"
-                                   << "It has no table Main (its tables are: DateTest).";
-    QTest::newRow("not an Access file") << "text:Description,Comments\n"
-                                        << "Main"
-                                        << "It is not an Access database file.";
-    QTest::newRow("missing file") << ""
-                                  << "Main"
-                                  << "It is not an Access database file.";
-    QTest::newRow("only the first page") << "head:jet4-datetest.mdb"
-                                         << "DateTest"
-                                         << "";
+    const auto row = [](const char* name, const char* content, const char* table, const char* error) {
+        QTest::newRow(name) << QString(content) << QString(table) << QString(error);
+    };
+    row("no such table", "jet4-datetest.mdb", "Main", "It has no table Main (its tables are: DateTest).");
+    row("not an Access file", "text:Description,Comments\n", "Main", "It is not an Access database file.");
+    row("missing file", "", "Main", "It is not an Access database file.");
+    row("only the first page", "head:jet4-datetest.mdb", "DateTest", "");
 }
 
 void TestAccessReader::refuses()
@@ -307,13 +282,7 @@ void TestAccessReader::refusesBinaryColumn()
     FieldMapping mapping;
     mapping.map(QStringLiteral("Comments"), QStringLiteral("Picture"));
     AccessReader reader(path, QStringLiteral("Categories"));
-    ImportReport report;
-    {
-        QVERIFY(OrvoDatabase::open(dbPath, QStringLiteral("access-binary")).ok);
-        report = RecordImport::run(reader, mapping, QSqlDatabase::database(QStringLiteral("access-binary"), false));
-        QSqlDatabase::database(QStringLiteral("access-binary"), false).close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("access-binary"));
+    const ImportReport report = importInto(dbPath, reader, mapping);
     QCOMPARE(report.outcome.error, QStringLiteral("Column Picture holds binary data, which cannot be kept as text."));
     QCOMPARE(readDatabase(dbPath).size(), 0);
 }

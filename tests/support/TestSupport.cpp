@@ -3,7 +3,9 @@
 #include "main_window/Form1.h"
 #include "store/OrvoDatabase.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -24,6 +26,19 @@ bool RecordingViewer::launch(const QString& appDir, const QString& fileName)
 QVariant nullText()
 {
     return QVariant(QMetaType(QMetaType::QString));
+}
+
+QByteArray fileHash(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
+                                          : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
 }
 
 TestRecord TestRecord::make(const QVariant& description, const QVariant& comments, const QVariantList& frequencies)

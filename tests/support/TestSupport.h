@@ -57,6 +57,10 @@ struct TestRecord
 
 QVariant nullText();
 
+// A file's SHA-256, empty when it cannot be read: proves that a failure left the file alone.
+QByteArray fileHash(const QString& path);
+void writeFile(const QString& path, const QByteArray& bytes);
+
 // Creates freqs.mdb-style database at path with exactly these records, in this order.
 void createDatabase(const QString& path, const QVector<TestRecord>& records);
 // Reads every record of Main in rowid order, fields as stored.
