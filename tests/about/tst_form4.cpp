@@ -10,7 +10,6 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTest>
-#include <QtEndian>
 
 // File > Tips and About: the window, its text and its picture.
 class TestForm4 : public QObject
@@ -85,16 +84,10 @@ void TestForm4::pictureIsTheStoredBitmap()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     QCOMPARE(bytes.size(), 15638);
-    QVERIFY(bytes.startsWith("BM"));
-    const auto field32 = [&](int at) { return qFromLittleEndian<qint32>(bytes.constData() + at); };
-    QCOMPARE(field32(10), 14 + 40 + 1024); // pixels follow a 256-entry colour table
-    QCOMPARE(field32(18), 101);
-    QCOMPARE(field32(22), 140);
-    QCOMPARE(qFromLittleEndian<quint16>(bytes.constData() + 28), quint16(8)); // bits per pixel
-    QCOMPARE(field32(30), 0);                                                 // uncompressed
     const QImage image = QImage::fromData(bytes, "BMP");
     QCOMPARE(image.format(), QImage::Format_Indexed8);
     QCOMPARE(image.colorCount(), 256);
+    QCOMPARE(image.size(), QSize(101, 140));
 
     Form4* about = openAbout();
     QVERIFY(about);

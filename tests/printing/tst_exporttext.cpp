@@ -1,4 +1,5 @@
 #include "printing/ExportText.h"
+#include "support/TestSupport.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -20,12 +21,6 @@ QByteArray readAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 } // namespace
 
 class TestExportText : public QObject
@@ -33,8 +28,6 @@ class TestExportText : public QObject
     Q_OBJECT
 
 private slots:
-    void timeText_data();
-    void timeText();
     void headerLine_data();
     void headerLine();
     void lineEndings_data();
@@ -42,24 +35,6 @@ private slots:
     void writeFileReplacesTheFile();
     void failedWriteKeepsOldFile();
 };
-
-void TestExportText::timeText_data()
-{
-    QTest::addColumn<QTime>("time");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("minutes keep their zero, hours do not") << QTime(9, 5) << "9:05 am ";
-    QTest::newRow("the noon hour") << QTime(12, 30) << "12:30 pm ";
-    QTest::newRow("after midnight") << QTime(0, 5) << "12:05 am ";
-    QTest::newRow("afternoon") << QTime(15, 7) << "3:07 pm ";
-}
-
-void TestExportText::timeText()
-{
-    QFETCH(QTime, time);
-    QFETCH(QString, expected);
-    QCOMPARE(ExportText::timeText(time), expected);
-}
 
 void TestExportText::headerLine_data()
 {
@@ -71,7 +46,9 @@ void TestExportText::headerLine_data()
         << QDateTime(QDate(2026, 12, 5), QTime(9, 5)) << 3 << "Frequency Selection   9:05 am    5,Dec 2026";
     QTest::newRow("result list: two blanks before the day")
         << QDateTime(QDate(2026, 12, 5), QTime(15, 7)) << 2 << "Frequency Selection   3:07 pm   5,Dec 2026";
-    QTest::newRow("two-digit day: the blanks are not padding")
+    QTest::newRow("the noon hour") << QDateTime(QDate(2026, 12, 5), QTime(12, 30)) << 2
+                                   << "Frequency Selection   12:30 pm   5,Dec 2026";
+    QTest::newRow("two-digit day, after midnight: the blanks are not padding")
         << QDateTime(QDate(2027, 1, 31), QTime(0, 5)) << 2 << "Frequency Selection   12:05 am   31,Jan 2027";
 }
 
@@ -117,7 +94,7 @@ void TestExportText::writeFileReplacesTheFile()
 {
     QTemporaryDir folder;
     const QString path = folder.filePath(ExportText::FileName);
-    QVERIFY(writeBytes(path, QByteArray(5000, 'x') + "\r\n"));
+    writeFile(path, QByteArray(5000, 'x') + "\r\n");
 
     const Outcome written = ExportText::writeFile(path, [](ExportText::LineWriter& out) {
         out.line(QStringLiteral("first"));
@@ -135,7 +112,7 @@ void TestExportText::failedWriteKeepsOldFile()
     // A file size limit fails the write part way, as a full disk would, and holds for root.
     QTemporaryDir folder;
     const QString path = folder.filePath(ExportText::FileName);
-    QVERIFY(writeBytes(path, "earlier export\r\n"));
+    writeFile(path, "earlier export\r\n");
     rlimit saved{};
     QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
     rlimit small = saved;

