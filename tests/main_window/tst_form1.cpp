@@ -168,11 +168,8 @@ void TestForm1::optionRule_data()
     QTest::newRow("D, click D") << "D.." << 0 << "...";
     QTest::newRow("DC, click D") << "DC." << 0 << ".C.";
     QTest::newRow("D, click F") << "D.." << 2 << "...";
-    QTest::newRow("DC, click F") << "DC." << 2 << "...";
     QTest::newRow("F, click D") << "..F" << 0 << "...";
-    QTest::newRow("F, click C") << "..F" << 1 << "...";
     QTest::newRow("none, click F") << "..." << 2 << "..F";
-    QTest::newRow("F, click F") << "..F" << 2 << "...";
 }
 
 void TestForm1::optionRule()

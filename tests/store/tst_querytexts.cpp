@@ -102,7 +102,6 @@ void TestQueryTexts::findPlan_data()
                                        << "Enter a Value !";
     QTest::newRow("728 Hz") << false << false << true << "728 Hz" << plain << "Enter a Value !";
     QTest::newRow("wildcard") << false << false << true << "728*" << plain << "Enter a Value !";
-    QTest::newRow("sql") << false << false << true << "1 Or 1=1" << plain << "Enter a Value !";
 }
 
 void TestQueryTexts::findPlan()
