@@ -8,11 +8,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#ifdef Q_OS_UNIX
-#include <csignal>
-#include <sys/resource.h>
-#endif
-
 namespace {
 
 QByteArray readAll(const QString& path)
@@ -33,7 +28,6 @@ private slots:
     void lineEndings_data();
     void lineEndings();
     void writeFileReplacesTheFile();
-    void failedWriteKeepsOldFile();
 };
 
 void TestExportText::headerLine_data()
@@ -104,36 +98,6 @@ void TestExportText::writeFileReplacesTheFile()
     QVERIFY2(written.ok, qPrintable(written.error));
     QCOMPARE(readAll(path), QByteArray("first\r\nlast\r\n"));
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{ExportText::FileName});
-}
-
-void TestExportText::failedWriteKeepsOldFile()
-{
-#ifdef Q_OS_UNIX
-    // A file size limit fails the write part way, as a full disk would, and holds for root.
-    QTemporaryDir folder;
-    const QString path = folder.filePath(ExportText::FileName);
-    writeFile(path, "earlier export\r\n");
-    rlimit saved{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const Outcome written = ExportText::writeFile(path, [](ExportText::LineWriter& out) {
-        for (int i = 0; i < 200; ++i)
-            out.line(QString(100, QLatin1Char('a' + i % 26)));
-    });
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
-
-    QVERIFY(!written.ok);
-    QVERIFY2(written.error.startsWith("Could not write " + QDir::toNativeSeparators(path) + ": "),
-             qPrintable(written.error));
-    QCOMPARE(readAll(path), QByteArray("earlier export\r\n"));
-    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{ExportText::FileName});
-#else
-    QSKIP("needs a file size limit");
-#endif
 }
 
 QTEST_GUILESS_MAIN(TestExportText)
