@@ -78,10 +78,8 @@ class TestDataTool : public QObject
 private slots:
     void refusesWrongCommandLines_data();
     void refusesWrongCommandLines();
-    void exportImportRoundTrip();
-    void malformedCsvChangesNothing_data();
+    void reportsWhatImportAndExportDid();
     void malformedCsvChangesNothing();
-    void skipsDuplicates();
     void importsAccessTableThroughMapping();
     void refusesDatabasesInTheWrongPlace();
     void checks_data();
@@ -119,62 +117,45 @@ void TestDataTool::refusesWrongCommandLines()
     QCOMPARE(QDir(fixture.folder.path()).entryList(QDir::Files), QStringList());
 }
 
-void TestDataTool::exportImportRoundTrip()
+void TestDataTool::reportsWhatImportAndExportDid()
 {
     ToolFixture fixture;
     const QString csv = fixture.path(QStringLiteral("in.csv"));
     writeFile(csv, ThreeRecords);
-    const QString first = fixture.path(QStringLiteral("first.mdb"));
-    Run run = fixture.run({"import", csv, "--db", first});
+    const QString db = fixture.path(QStringLiteral("first.mdb"));
+    const QString nativeDb = QDir::toNativeSeparators(db);
+    Run run = fixture.run({"import", csv, "--db", db});
     QCOMPARE(run.status, 0);
-    QCOMPARE(
-        run.out,
-        QStringLiteral("Created the database and imported 3 records into %1.\n").arg(QDir::toNativeSeparators(first)));
+    QCOMPARE(run.out, QStringLiteral("Created the database and imported 3 records into %1.\n").arg(nativeDb));
+    run = fixture.run({"import", csv, "--db", db, "--skip-duplicates"});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out, QStringLiteral("Imported 0 records into %1; 3 duplicates left out.\n").arg(nativeDb));
 
     const QString exported = fixture.path(QStringLiteral("out.csv"));
-    run = fixture.run({"export", "--db", first, "--out", exported, "--excel"});
+    run = fixture.run({"export", "--db", db, "--out", exported, "--excel"});
     QCOMPARE(run.status, 0);
     QCOMPARE(run.err, QStringLiteral("Exported 3 records to %1.\n").arg(QDir::toNativeSeparators(exported)));
     const QByteArray bytes = readFile(exported);
     QVERIFY(bytes.startsWith("\xEF\xBB\xBF"
                              "Description,Comments,F1,F2,F3,"));
-    QVERIFY(bytes.contains("\r\nAlpha,,10,,"));                           // description order, nulls empty
-    QVERIFY(bytes.contains("\"Quote \"\"q\"\"\",\"two\r\nlines\",1,2,")); // quoting kept
-
-    const QString second = fixture.path(QStringLiteral("second.mdb"));
-    QCOMPARE(fixture.run({"import", exported, "--db", second}).status, 0);
-    run = fixture.run({"export", "--db", second, "--excel"});
+    run = fixture.run({"export", "--db", db});
     QCOMPARE(run.status, 0);
-    QCOMPARE(run.outBytes, bytes);
+    QCOMPARE(run.outBytes, bytes.mid(3));
     QCOMPARE(run.err, QStringLiteral("Exported 3 records.\n"));
-}
-
-void TestDataTool::malformedCsvChangesNothing_data()
-{
-    QTest::addColumn<QByteArray>("csv");
-    QTest::addColumn<QString>("message");
-
-    QTest::newRow("short row") << ThreeRecords + "Last,row\r\n"
-                               << "Line 6: 2 fields, but the header names 4 columns.";
-    QTest::newRow("open quote") << ThreeRecords + "\"Last,row,1,2\r\n"
-                                << "Line 6: the quoted field that begins here is never closed.";
 }
 
 void TestDataTool::malformedCsvChangesNothing()
 {
-    QFETCH(QByteArray, csv);
-    QFETCH(QString, message);
-
     ToolFixture fixture;
     const QString file = fixture.path(QStringLiteral("bad.csv"));
-    writeFile(file, csv);
+    writeFile(file, ThreeRecords + "Last,row\r\n");
     const QString db = fixture.path(QStringLiteral("kept.mdb"));
     createDatabase(db, {TestRecord::make(QStringLiteral("Kept"))});
     const QByteArray before = fileHash(db);
 
     Run run = fixture.run({"import", file, "--db", db});
     QCOMPARE(run.status, int(DataTool::Failure));
-    QVERIFY2(run.err.contains(QDir::toNativeSeparators(file) + QStringLiteral(": ") + message), qPrintable(run.err));
+    QVERIFY2(run.err.contains(QDir::toNativeSeparators(file) + QStringLiteral(": Line 6: 2 fields")), qPrintable(run.err));
     QVERIFY2(run.err.contains(QStringLiteral("Nothing was imported")), qPrintable(run.err));
     QCOMPARE(run.out, QString());
     QCOMPARE(fileHash(db), before);
@@ -184,24 +165,6 @@ void TestDataTool::malformedCsvChangesNothing()
     run = fixture.run({"import", file, "--db", fresh});
     QCOMPARE(run.status, int(DataTool::Failure));
     QVERIFY(!QFileInfo::exists(fresh));
-}
-
-void TestDataTool::skipsDuplicates()
-{
-    ToolFixture fixture;
-    const QString csv = fixture.path(QStringLiteral("in.csv"));
-    writeFile(csv, ThreeRecords);
-    const QString db = fixture.path(QStringLiteral("freqs.mdb"));
-    QCOMPARE(fixture.run({"import", csv, "--db", db, "--skip-duplicates"}).status, 0);
-
-    Run run = fixture.run({"import", csv, "--db", db, "--skip-duplicates"});
-    QCOMPARE(run.status, 0);
-    QCOMPARE(run.out,
-             QStringLiteral("Imported 0 records into %1; 3 duplicates left out.\n").arg(QDir::toNativeSeparators(db)));
-    QCOMPARE(readDatabase(db).size(), 3);
-
-    QCOMPARE(fixture.run({"import", csv, "--db", db}).status, 0);
-    QCOMPARE(readDatabase(db).size(), 6);
 }
 
 void TestDataTool::importsAccessTableThroughMapping()
@@ -248,7 +211,6 @@ void TestDataTool::checks_data()
     QTest::addColumn<QString>("output");
 
     QTest::newRow("sound") << "sound" << 0 << "is sound: 300 records.";
-    QTest::newRow("empty but sound") << "empty" << 0 << "is sound: 0 records.";
     QTest::newRow("missing") << "missing" << 1 << "The file does not exist.";
     QTest::newRow("text file") << "text" << 1 << "not an SQLite database file";
     QTest::newRow("Access file") << "access" << 1 << "It is an Access database file";
@@ -271,8 +233,6 @@ void TestDataTool::checks()
                                     QString(300, QLatin1Char('c')), {QString::number(i)});
     if (kind == QLatin1String("sound") || kind == QLatin1String("damaged"))
         createDatabase(db, records);
-    else if (kind == QLatin1String("empty"))
-        createDatabase(db, {});
     else if (kind == QLatin1String("text"))
         writeFile(db, "Description\r\n");
     else if (kind == QLatin1String("access"))
