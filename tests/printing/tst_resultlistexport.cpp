@@ -95,10 +95,6 @@ void TestResultListExport::layout_data()
                                      "third",
                                      "Frequencies: No Frequencies Listed - See Comments",
                                      " "};
-    QTest::newRow("comments only") << two << PrintOptions{true, false, false}
-                                   << QStringList{"Alpha", "first", "Gamma", "third"};
-    QTest::newRow("blank line only") << two << PrintOptions{false, false, true}
-                                     << QStringList{"Alpha", " ", "Gamma", " "};
     QTest::newRow("only F1 = 728: two blanks after the colon")
         << QVector<TestRecord>{TestRecord::make("A", "c", {728})} << PrintOptions{false, true, false}
         << QStringList{"A", "Frequencies:  728"};
