@@ -17,7 +17,6 @@ private slots:
     void ordersCaseBlindWithStoredOrderForTies();
     void readsFieldsAndIgnoresMovesOutOfRange();
     void addsEditsAndDeletes();
-    void keepsRecordSetWhenQueryIsRejected();
     void refusesForeignFiles_data();
     void refusesForeignFiles();
     void createsDemoDatabase();
@@ -107,17 +106,6 @@ void TestData1::addsEditsAndDeletes()
     QCOMPARE(stored.at(2).description.toString(), QStringLiteral("added"));
     QCOMPARE(stored.at(2).frequencies.at(0).toString(), QStringLiteral("0727"));
     QVERIFY(stored.at(2).frequencies.at(1).isNull());
-}
-
-void TestData1::keepsRecordSetWhenQueryIsRejected()
-{
-    Data1 data;
-    open(data, {TestRecord::make("one"), TestRecord::make("two")});
-    data.setRecordSource(QueryTexts::wordSearchQuery(true, false, QStringLiteral("[unclosed")));
-    const Outcome rejected = data.refresh();
-    QVERIFY(!rejected.ok);
-    QVERIFY(rejected.error.contains(QLatin1String("pattern")));
-    QCOMPARE(data.descriptions(), QStringList({"one", "two"}));
 }
 
 void TestData1::refusesForeignFiles_data()
