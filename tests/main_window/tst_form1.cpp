@@ -25,7 +25,7 @@ private slots:
     void cleanup();
     void startsEmptyWithDescriptionTicked();
     void hasFileMenuAndLetters();
-    void focusOrderRunsFromDeleteToFind();
+    void accessibleNamesAndFocusOrder();
     void optionRule_data();
     void optionRule();
     void find_data();
@@ -117,12 +117,6 @@ void TestForm1::startsEmptyWithDescriptionTicked()
     QVERIFY(form.data1().hasCurrentRecord());
     QVERIFY(m_fixture->boxes.shown.isEmpty());
     QTRY_COMPARE(QApplication::focusWidget(), m_fixture->child<QWidget>("Command7"));
-    const std::pair<const char*, const char*> accessibleNames[] = {
-        {"List1", "Results"},           {"Text1", "Search"},   {"Command1", "Find"},
-        {"Check1_2", "Frequencies"},    {"Text2", "Comments"}, {"Text3", "Frequencies"},
-        {"Command3", "Send to Buffer"}, {"Command7", "Delete"}, {"Label2_3", "Frequencies"}};
-    for (const auto& [name, accessibleName] : accessibleNames)
-        QCOMPARE(m_fixture->child<QWidget>(name)->accessibleName(), QString(accessibleName));
 }
 
 void TestForm1::hasFileMenuAndLetters()
@@ -142,8 +136,14 @@ void TestForm1::hasFileMenuAndLetters()
     }
 }
 
-void TestForm1::focusOrderRunsFromDeleteToFind()
+void TestForm1::accessibleNamesAndFocusOrder()
 {
+    const std::pair<const char*, const char*> accessibleNames[] = {
+        {"List1", "Results"},           {"Text1", "Search"},   {"Command1", "Find"},
+        {"Check1_2", "Frequencies"},    {"Text2", "Comments"}, {"Text3", "Frequencies"},
+        {"Command3", "Send to Buffer"}, {"Command7", "Delete"}, {"Label2_3", "Frequencies"}};
+    for (const auto& [name, accessibleName] : accessibleNames)
+        QCOMPARE(m_fixture->child<QWidget>(name)->accessibleName(), QString(accessibleName));
     const QStringList expected{"Command7", "Command6", "Command5",  "Command4",  "Command3",  "Text3",   "Text2",
                                "List1",    "Check1_2", "Check1_1", "Check1_0", "Text1", "Command1"};
     QWidget* widget = m_fixture->child<QWidget>("Command7");

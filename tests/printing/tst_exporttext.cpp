@@ -23,37 +23,19 @@ class TestExportText : public QObject
     Q_OBJECT
 
 private slots:
-    void headerLine_data();
-    void headerLine();
+    void headerLineBlanksAreNotPadding();
     void lineEndings_data();
     void lineEndings();
     void writeFileReplacesTheFile();
 };
 
-void TestExportText::headerLine_data()
-{
-    QTest::addColumn<QDateTime>("now");
-    QTest::addColumn<int>("dateBlanks");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("buffer: three blanks before the day")
-        << QDateTime(QDate(2026, 12, 5), QTime(9, 5)) << 3 << "Frequency Selection   9:05 am    5,Dec 2026";
-    QTest::newRow("result list: two blanks before the day")
-        << QDateTime(QDate(2026, 12, 5), QTime(15, 7)) << 2 << "Frequency Selection   3:07 pm   5,Dec 2026";
-    QTest::newRow("the noon hour") << QDateTime(QDate(2026, 12, 5), QTime(12, 30)) << 2
-                                   << "Frequency Selection   12:30 pm   5,Dec 2026";
-    QTest::newRow("two-digit day, after midnight: the blanks are not padding")
-        << QDateTime(QDate(2027, 1, 31), QTime(0, 5)) << 2 << "Frequency Selection   12:05 am   31,Jan 2027";
-}
-
-void TestExportText::headerLine()
+// The buffer's and the result list's layout tests pin their headers; this is the case they do not reach.
+void TestExportText::headerLineBlanksAreNotPadding()
 {
     if (QLocale::system().monthName(12, QLocale::ShortFormat) != QLatin1String("Dec"))
         QSKIP("month names of the C locale expected");
-    QFETCH(QDateTime, now);
-    QFETCH(int, dateBlanks);
-    QFETCH(QString, expected);
-    QCOMPARE(ExportText::headerLine(now, dateBlanks), expected);
+    QCOMPARE(ExportText::headerLine(QDateTime(QDate(2027, 1, 31), QTime(0, 5)), 2),
+             QStringLiteral("Frequency Selection   12:05 am   31,Jan 2027"));
 }
 
 void TestExportText::lineEndings_data()
@@ -63,10 +45,6 @@ void TestExportText::lineEndings_data()
 
     QTest::newRow("CR LF after every line, empty and blank ones too")
         << QStringList{"one", "", " "} << QByteArray("one\r\n\r\n \r\n");
-    QTest::newRow("UTF-8") << QStringList{QStringLiteral("Größe µ")}
-                           << QByteArray("Gr\xc3\xb6\xc3\x9f"
-                                         "e \xc2\xb5\r\n");
-    QTest::newRow("bare line feed inside a text") << QStringList{"one\ntwo"} << QByteArray("one\r\ntwo\r\n");
     QTest::newRow("CR LF inside a text stays one break") << QStringList{"one\r\ntwo"} << QByteArray("one\r\ntwo\r\n");
     QTest::newRow("bare carriage return inside a text") << QStringList{"one\rtwo"} << QByteArray("one\r\ntwo\r\n");
 }

@@ -117,8 +117,6 @@ void TestData1::refusesForeignFiles_data()
     QByteArray access(4096, '\0');
     access.replace(4, 15, "Standard Jet DB");
     QTest::newRow("access") << access << QString() << "Access";
-    QTest::newRow("text file") << QByteArray("Description,Comments\nnot a database\n") << QString()
-                               << "not an Orvo database";
     QTest::newRow("sqlite without Main") << QByteArray() << "CREATE TABLE Other (x TEXT)"
                                          << "no table Main";
     QTest::newRow("column missing") << QByteArray() << "CREATE TABLE Main (Description TEXT, Comments TEXT, F1 TEXT)"
