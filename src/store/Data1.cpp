@@ -84,6 +84,8 @@ public:
 
     void flush()
     {
+        if (m_count == 0)
+            return;
         const qsizetype before = m_rows.keys.size();
         m_rows.keys.resize(before + m_count);
         std::memcpy(m_rows.keys.data() + before, m_keys.data(), sizeof(qint64) * std::size_t(m_count));
