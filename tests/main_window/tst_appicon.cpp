@@ -3,27 +3,15 @@
 #include "support/TestSupport.h"
 
 #include <QApplication>
-#include <QImage>
 #include <QTest>
-#include <algorithm>
 
-namespace {
-
-// The sizes that the hicolor theme looks in for application icons.
-const QList<int> ThemeSizes = {16, 22, 24, 32, 48, 64, 128, 256};
-
-} // namespace
-
-// The program's icon: every drawn size comes from the resources, and no window replaces it.
+// Every window shows the program's icon; none replaces it with its own.
 class TestAppIcon : public QObject
 {
     Q_OBJECT
 
 private slots:
     void cleanup();
-    void eachSizeIsDrawn_data();
-    void eachSizeIsDrawn();
-    void offersOnlyDrawnSizes();
     void everyWindowShowsTheIcon();
 
 private:
@@ -42,40 +30,6 @@ void TestAppIcon::cleanup()
         m_fixture.reset();
     }
     QApplication::setWindowIcon(QIcon());
-}
-
-void TestAppIcon::eachSizeIsDrawn_data()
-{
-    QTest::addColumn<int>("size");
-    for (int size : ThemeSizes)
-        QTest::addRow("%dx%d", size, size) << size;
-}
-
-// A missing resource still shows up in availableSizes(), so the pixels are what counts.
-void TestAppIcon::eachSizeIsDrawn()
-{
-    QFETCH(int, size);
-    const QImage image(QStringLiteral(":/icons/hicolor/%1x%1/apps/orvo.png").arg(size));
-    QVERIFY(!image.isNull());
-    QCOMPARE(image.size(), QSize(size, size));
-    QVERIFY(image.hasAlphaChannel());
-
-    const QPixmap pixmap = AppIcon::icon().pixmap(QSize(size, size));
-    QCOMPARE(pixmap.size(), QSize(size, size));
-    QCOMPARE(pixmap.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied),
-             image.convertToFormat(QImage::Format_ARGB32_Premultiplied));
-}
-
-void TestAppIcon::offersOnlyDrawnSizes()
-{
-    QList<int> offered;
-    const QList<QSize> sizes = AppIcon::icon().availableSizes();
-    for (const QSize& size : sizes) {
-        QCOMPARE(size.height(), size.width());
-        offered << size.width();
-    }
-    std::sort(offered.begin(), offered.end());
-    QCOMPARE(offered, ThemeSizes);
 }
 
 void TestAppIcon::everyWindowShowsTheIcon()
