@@ -45,7 +45,7 @@ void TestBufferExport::layout_data()
     QTest::newRow("in the order sent, beyond ASCII, comments over two lines, at 12:30 pm")
         << QTime(12, 30) << QStringList{}
         << QStringList{"C", "Größe", " 3", "A", "line one\nline two", " 1", "B", "b", ",  2"}
-        << QStringList{"12:30 pm",         " ", "C", "Größe", "Frequencies:  3",   " ", "A", "line one", "line two",
+        << QStringList{"12:30 pm",        " ", "C", "Größe", "Frequencies:  3",   " ", "A", "line one", "line two",
                        "Frequencies:  1", " ", "B", "b",     "Frequencies: ,  2", " "};
     // Clear Buffer only resets BufNext; the old texts stay in their slots.
     QTest::newRow("cleared slots are not written")

@@ -155,7 +155,8 @@ void TestDataTool::malformedCsvChangesNothing()
 
     Run run = fixture.run({"import", file, "--db", db});
     QCOMPARE(run.status, int(DataTool::Failure));
-    QVERIFY2(run.err.contains(QDir::toNativeSeparators(file) + QStringLiteral(": Line 6: 2 fields")), qPrintable(run.err));
+    QVERIFY2(run.err.contains(QDir::toNativeSeparators(file) + QStringLiteral(": Line 6: 2 fields")),
+             qPrintable(run.err));
     QVERIFY2(run.err.contains(QStringLiteral("Nothing was imported")), qPrintable(run.err));
     QCOMPARE(run.out, QString());
     QCOMPARE(fileHash(db), before);

@@ -82,7 +82,6 @@ class TestAccessConversion : public QObject
 
 private slots:
     void cleanup();
-    void convertsAndKeepsTheAccessFile();
     void leavesEverythingWhenItCannot_data();
     void leavesEverythingWhenItCannot();
     void startupShowsTheConversion();
@@ -92,31 +91,6 @@ private slots:
 void TestAccessConversion::cleanup()
 {
     AccessConversion::setSourceFactory({});
-}
-
-void TestAccessConversion::convertsAndKeepsTheAccessFile()
-{
-    QTemporaryDir folder;
-    const QString dbPath = folder.filePath(QStringLiteral("freqs.mdb"));
-    writeFile(dbPath, AccessHead);
-    const QByteArray accessHash = fileHash(dbPath);
-    QString openedPath;
-
-    const AccessConversion::Result result = AccessConversion::convert(dbPath, [&](const QString& path) {
-        openedPath = path;
-        auto table = std::make_unique<FakeTable>(OrvoDatabase::fieldNames(), threeRecords());
-        table->m_declared = 3;
-        return table;
-    });
-    QVERIFY2(result.outcome.ok, qPrintable(result.outcome.error));
-    QCOMPARE(openedPath, dbPath);
-    QCOMPARE(result.records, qint64(3));
-    QCOMPARE(folderEntries(folder.path()), (QStringList{"freqs-access.mdb", "freqs.mdb"}));
-    QCOMPARE(result.keptPath, folder.filePath(QStringLiteral("freqs-access.mdb")));
-    QCOMPARE(fileHash(result.keptPath), accessHash);
-    QCOMPARE(OrvoDatabase::fileKind(dbPath), OrvoDatabase::FileKind::SQLite);
-
-    QCOMPARE(readDatabase(dbPath).size(), 3);
 }
 
 void TestAccessConversion::leavesEverythingWhenItCannot_data()
@@ -179,11 +153,20 @@ void TestAccessConversion::startupShowsTheConversion()
 {
     MainWindowFixture fixture;
     writeFile(fixture.dbPath(), AccessHead);
-    AccessConversion::setSourceFactory(
-        [](const QString&) { return std::make_unique<FakeTable>(OrvoDatabase::fieldNames(), threeRecords()); });
+    const QByteArray accessHash = fileHash(fixture.dbPath());
+    QString openedPath;
+    AccessConversion::setSourceFactory([&](const QString& path) {
+        openedPath = path;
+        auto table = std::make_unique<FakeTable>(OrvoDatabase::fieldNames(), threeRecords());
+        table->m_declared = 3;
+        return table;
+    });
 
     fixture.form = std::make_unique<Form1>(fixture.services);
     QVERIFY(fixture.form->Form_Load());
+    QCOMPARE(openedPath, fixture.dbPath());
+    QCOMPARE(fileHash(QDir(fixture.folder.path()).filePath(QStringLiteral("freqs-access.mdb"))), accessHash);
+    QCOMPARE(OrvoDatabase::fileKind(fixture.dbPath()), OrvoDatabase::FileKind::SQLite);
 
     QCOMPARE(fixture.boxes.shown.size(), 1);
     QCOMPARE(fixture.boxes.shown.at(0).prompt,

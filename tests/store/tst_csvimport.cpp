@@ -75,7 +75,6 @@ QByteArray written(const QVector<SourceRow>& rows, bool byteOrderMark = false)
     return buffer.data();
 }
 
-
 const QString Connection = QStringLiteral("csv-import-test");
 
 // A record as comparable texts: "<null>" for null, the text in quotes otherwise.
@@ -148,7 +147,8 @@ public:
         {
             const Outcome opened = OrvoDatabase::open(path(), Connection);
             if (opened) {
-                const Outcome done = RecordExport::toCsv(QSqlDatabase::database(Connection, false), buffer, {}, &written);
+                const Outcome done =
+                    RecordExport::toCsv(QSqlDatabase::database(Connection, false), buffer, {}, &written);
                 if (!done)
                     qWarning("%s", qPrintable(done.error));
                 QSqlDatabase::database(Connection, false).close();
@@ -303,16 +303,17 @@ void TestCsvImport::malformedCsvLeavesDatabaseUnchanged_data()
 
     const QByteArray header = "Description,Comments\n";
     QTest::newRow("empty file") << QByteArray() << QStringLiteral("Line 1: the file is empty");
-    QTest::newRow("nameless column") << QByteArray("Description,,F1\n") << QStringLiteral("Line 1: column 2 of the header");
+    QTest::newRow("nameless column") << QByteArray("Description,,F1\n")
+                                     << QStringLiteral("Line 1: column 2 of the header");
     QTest::newRow("no Description column")
         << QByteArray("Name,Comments\r\nA,x\r\n") << QStringLiteral("There is no column Description");
     QTest::newRow("too few fields after a multi-line field")
         << header + "A,x\nB,\"multi\r\nline\"\nC\n"
         << QStringLiteral("Line 5: 1 fields, but the header names 2 columns.");
-    QTest::newRow("quote inside unquoted field")
-        << header + "A,x\nab\"c,d\n" << QStringLiteral("Line 3: a quote inside a field");
-    QTest::newRow("text after closing quote")
-        << header + "\"x\"y,z\n" << QStringLiteral("Line 2: text after the closing quote");
+    QTest::newRow("quote inside unquoted field") << header + "A,x\nab\"c,d\n"
+                                                 << QStringLiteral("Line 3: a quote inside a field");
+    QTest::newRow("text after closing quote") << header + "\"x\"y,z\n"
+                                              << QStringLiteral("Line 2: text after the closing quote");
     QTest::newRow("quote never closed") << header + "A,x\nz,\"open\n\nmore\n"
                                         << QStringLiteral("Line 3: the quoted field that begins here is never closed.");
     QTest::newRow("not UTF-8") << header + "A,x\nLatin-1 \xE9t\xE9,z\n"
@@ -361,7 +362,8 @@ void TestCsvImport::importTakesBackWhatExportWrote()
         TestRecord::make(QStringLiteral("Line\r\nbreaks"), QStringLiteral("one\ntwo\r\nthree\rfour\n"),
                          {QStringLiteral("2"), nullText(), QStringLiteral("3")}),
         TestRecord::make(QStringLiteral("Null comments"), nullText(), {QStringLiteral("0"), QStringLiteral("")}),
-        TestRecord::make(QString::fromUtf8("Ünïcødé ✓ 中文 🎵"), QStringLiteral("  both ends  "), {QStringLiteral(" 5 ")}),
+        TestRecord::make(QString::fromUtf8("Ünïcødé ✓ 中文 🎵"), QStringLiteral("  both ends  "),
+                         {QStringLiteral(" 5 ")}),
     };
     ImportFixture source(records);
     const QByteArray csv = source.exported();
