@@ -37,7 +37,7 @@ FUZZ_DIR ?= build-fuzz
 FUZZ_RUNS ?= 200000
 # Each search text runs eight queries on a database file: fewer runs in the same time.
 FUZZ_QUERY_RUNS ?= 20000
-FUZZ_TARGETS ?= fuzz_jetlike fuzz_frequencytext fuzz_findquery $(if $(wildcard src/store/CsvReader.cpp),fuzz_csv)
+FUZZ_TARGETS ?= fuzz_jetlike fuzz_frequencytext fuzz_findquery fuzz_csv
 fuzz:
 	@scripts/install-deps.sh --fuzz
 	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVO_FUZZ=ON -DORVO_BUILD_BENCH=OFF \
