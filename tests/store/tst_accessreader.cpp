@@ -80,7 +80,6 @@ class TestAccessReader : public QObject
 private slots:
     void readsValues_data();
     void readsValues();
-    void listsTables();
     void importsThroughMapping();
     void refuses_data();
     void refuses();
@@ -137,17 +136,6 @@ void TestAccessReader::readsValues()
     QVERIFY2(read.columns.contains(column), qPrintable(read.columns.join(QLatin1Char(','))));
     QCOMPARE(shown(read.value(row, column)), expected);
     QCOMPARE(fileHash(path), before);
-}
-
-void TestAccessReader::listsTables()
-{
-    const QString path = sample(QStringLiteral("jet3-samples.mdb"));
-    REQUIRE_SAMPLE(path);
-    QStringList tables = AccessReader::tableNames(path);
-    tables.sort();
-    QCOMPARE(tables, (QStringList{"Categories", "Customers", "Employees", "Order Details", "Orders", "Products",
-                                  "Shippers", "Suppliers", QString::fromUtf8("Umsätze")}));
-    QCOMPARE(AccessReader::tableNames(QStringLiteral(ORVO_TESTDATA_DIR "/README.md")), QStringList());
 }
 
 // Reading and mapping have their own tests; this joins them on a table with nulls.
