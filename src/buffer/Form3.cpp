@@ -17,6 +17,7 @@
 
 using WindowGeometry::fromTwips;
 using WindowGeometry::placeControl;
+using WindowGeometry::placeMemo;
 
 Form3::Form3(Form1& main) : QWidget(nullptr), m_main(main)
 {
@@ -30,15 +31,6 @@ void Form3::buildControls()
 {
     setFixedSize(WindowGeometry::px(4710), WindowGeometry::px(5400));
 
-    const auto memo = [this](const char* name, const QString& accessibleName, const QRect& place) {
-        auto* widget = new QPlainTextEdit(this);
-        widget->setObjectName(QLatin1String(name));
-        widget->setAccessibleName(accessibleName);
-        widget->setGeometry(place);
-        widget->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        widget->setTabChangesFocus(true);
-        return widget;
-    };
     Label1 = placeControl<QLabel>(this, QStringLiteral("Label1"), QStringLiteral("Description"),
                                   fromTwips(360, 120, 1815, 255));
     List1 = new QListWidget(this);
@@ -51,12 +43,12 @@ void Form3::buildControls()
 
     Label2 = placeControl<QLabel>(this, QStringLiteral("Label2"), QStringLiteral("Comments"),
                                   fromTwips(360, 2280, 1695, 255));
-    Text1 = memo("Text1", QStringLiteral("Comments"), fromTwips(240, 2520, 4215, 975));
+    Text1 = placeMemo(this, QStringLiteral("Text1"), QStringLiteral("Comments"), fromTwips(240, 2520, 4215, 975));
     Label2->setBuddy(Text1);
 
     Label3 = placeControl<QLabel>(this, QStringLiteral("Label3"), QStringLiteral("Frequencies"),
                                   fromTwips(360, 3600, 1455, 255));
-    Text2 = memo("Text2", QStringLiteral("Frequencies"), fromTwips(240, 3840, 4215, 735));
+    Text2 = placeMemo(this, QStringLiteral("Text2"), QStringLiteral("Frequencies"), fromTwips(240, 3840, 4215, 735));
     Label3->setBuddy(Text2);
 
     Command1 = placeControl<QPushButton>(this, QStringLiteral("Command1"), QStringLiteral("Exit"),

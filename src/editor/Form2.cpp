@@ -14,40 +14,13 @@
 #include <algorithm>
 
 using WindowGeometry::fromTwips;
+using WindowGeometry::placeControl;
+using WindowGeometry::placeMemo;
 
 namespace {
 
 constexpr int NewRecordMode = 1;
 constexpr int EditRecordMode = 2;
-
-QPlainTextEdit* makeMemo(QWidget* parent, const char* name, const QString& accessibleName, const QRect& place)
-{
-    auto* memo = new QPlainTextEdit(parent);
-    memo->setObjectName(QLatin1String(name));
-    memo->setAccessibleName(accessibleName);
-    memo->setGeometry(place);
-    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    memo->setTabChangesFocus(true);
-    return memo;
-}
-
-QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, const QRect& place)
-{
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(name);
-    label->setAccessibleName(caption);
-    label->setGeometry(place);
-    return label;
-}
-
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QRect& place)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setAccessibleName(caption);
-    button->setGeometry(place);
-    return button;
-}
 
 void setTextIfChanged(QLineEdit* box, const QString& text)
 {
@@ -59,10 +32,9 @@ void setTextIfChanged(QLineEdit* box, const QString& text)
 } // namespace
 
 Form2::Form2(Form1& main)
-    : QWidget(nullptr,
-              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                  | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
-    , m_main(main)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_main(main)
 {
     setObjectName(QStringLiteral("Form2"));
     WindowGeometry::useLayoutFont(this);
@@ -73,31 +45,37 @@ Form2::Form2(Form1& main)
 
 void Form2::buildControls()
 {
-    Label2 = makeLabel(this, QStringLiteral("Label2"), QStringLiteral("Description"), fromTwips(720, 240, 855, 255));
+    Label2 = placeControl<QLabel>(this, QStringLiteral("Label2"), QStringLiteral("Description"),
+                                  fromTwips(720, 240, 855, 255));
     Text1 = new QLineEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setAccessibleName(Label2->text());
     Text1->setGeometry(fromTwips(600, 480, 3855, 285));
     Label2->setBuddy(Text1);
 
-    Label3 = makeLabel(this, QStringLiteral("Label3"), QStringLiteral("Comments"), fromTwips(720, 960, 855, 255));
-    Text2 = makeMemo(this, "Text2", Label3->text(), fromTwips(600, 1200, 3855, 1470));
+    Label3 =
+        placeControl<QLabel>(this, QStringLiteral("Label3"), QStringLiteral("Comments"), fromTwips(720, 960, 855, 255));
+    Text2 = placeMemo(this, QStringLiteral("Text2"), Label3->text(), fromTwips(600, 1200, 3855, 1470));
     Label3->setBuddy(Text2);
 
-    Command1 = makeButton(this, "Command1", QStringLiteral("Save and Exit"), fromTwips(5160, 360, 2655, 375));
-    Command2 = makeButton(this, "Command2", QStringLiteral("Exit - Do Not Save"), fromTwips(5160, 960, 2655, 375));
+    Command1 = placeControl<QPushButton>(this, QStringLiteral("Command1"), QStringLiteral("Save and Exit"),
+                                         fromTwips(5160, 360, 2655, 375));
+    Command2 = placeControl<QPushButton>(this, QStringLiteral("Command2"), QStringLiteral("Exit - Do Not Save"),
+                                         fromTwips(5160, 960, 2655, 375));
 
-    Label4 = makeLabel(this, QStringLiteral("Label4"), QStringLiteral("Your frequencies prior to you editing them ;-)"),
-                       fromTwips(4920, 1560, 3255, 255));
-    Text4 = makeMemo(this, "Text4", Label4->text(), fromTwips(4800, 1800, 3495, 855));
+    Label4 = placeControl<QLabel>(this, QStringLiteral("Label4"),
+                                  QStringLiteral("Your frequencies prior to you editing them ;-)"),
+                                  fromTwips(4920, 1560, 3255, 255));
+    Text4 = placeMemo(this, QStringLiteral("Text4"), Label4->text(), fromTwips(4800, 1800, 3495, 855));
     QPalette grey = Text4->palette();
     grey.setColor(QPalette::Base, QColor(192, 192, 192));
     Text4->setPalette(grey);
     Label4->setBuddy(Text4);
 
     for (int row = 0; row < 4; ++row)
-        Label1[row] = makeLabel(this, QStringLiteral("Label1_%1").arg(row), QStringLiteral("F%1").arg(10 * row + 1),
-                                fromTwips(600, 3030 + 480 * row, 375, 255));
+        Label1[row] =
+            placeControl<QLabel>(this, QStringLiteral("Label1_%1").arg(row), QStringLiteral("F%1").arg(10 * row + 1),
+                                 fromTwips(600, 3030 + 480 * row, 375, 255));
     for (int k = 0; k < RecordForm::FrequencyBoxes; ++k) {
         auto* box = new QLineEdit(this);
         box->setObjectName(QStringLiteral("Text3_%1").arg(k));

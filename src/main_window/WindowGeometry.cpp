@@ -2,10 +2,22 @@
 
 #include <QFont>
 #include <QGuiApplication>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QWidget>
 
 namespace WindowGeometry {
+
+QPlainTextEdit* placeMemo(QWidget* parent, const QString& objectName, const QString& accessibleName, const QRect& place)
+{
+    auto* memo = new QPlainTextEdit(parent);
+    memo->setObjectName(objectName);
+    memo->setAccessibleName(accessibleName);
+    memo->setGeometry(place);
+    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memo->setTabChangesFocus(true);
+    return memo;
+}
 
 void useLayoutFont(QWidget* window)
 {

@@ -3,6 +3,7 @@
 #include <QRect>
 #include <QString>
 
+class QPlainTextEdit;
 class QWidget;
 
 // Layouts are drawn in twips; the screen counts pixels at 96 DPI (Qt scales for high DPI).
@@ -31,6 +32,11 @@ Control* placeControl(QWidget* parent, const QString& objectName, const QString&
     control->setGeometry(place);
     return control;
 }
+
+// A memo box as the windows use them: its scroll bar always shown, Tab moving
+// on to the next control instead of into the text.
+QPlainTextEdit* placeMemo(QWidget* parent, const QString& objectName, const QString& accessibleName,
+                          const QRect& place);
 
 // The small dialog font that the twips layouts were drawn for; every window uses it.
 void useLayoutFont(QWidget* window);
