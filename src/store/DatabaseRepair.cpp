@@ -198,15 +198,8 @@ Outcome DatabaseRepair::rebuildFrequencyIndex() const
     SqliteFile copy;
     if (const Outcome opened = copy.open(m_temporaryPath, SqliteFile::Mode::Existing); !opened)
         return opened;
-    SqliteStatement table(copy, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1"));
-    const QByteArray name = OrvoDatabase::FrequencyIndexTable.toUtf8();
-    sqlite3_bind_text(table.get(), 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
-    const int found = table.step();
-    if (found == SQLITE_DONE)
+    if (!copy.hasTable(OrvoDatabase::FrequencyIndexTable))
         return Outcome::success();
-    if (found != SQLITE_ROW)
-        return Outcome::failure(copy.lastError());
-    table.reset();
     return OrvoDatabase::rebuildFrequencyIndex(copy.handle());
 }
 

@@ -48,14 +48,6 @@ Outcome readSchema(SqliteFile& source, QVector<SchemaEntry>* entries)
     return Outcome::success();
 }
 
-bool tableExists(SqliteFile& file, const QString& name)
-{
-    SqliteStatement query(file, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1"));
-    const QByteArray utf8 = name.toUtf8();
-    sqlite3_bind_text(query.get(), 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-    return query.step() == SQLITE_ROW;
-}
-
 // Copies the rows of one table that can be read, keeping each rowid. A scan that breaks off
 // at a damaged page is taken up again behind it; rows that an index names but no scan reached
 // are then asked for one by one.
@@ -267,7 +259,7 @@ Outcome rebuild(SqliteFile& source, SqliteFile& target, const QString& recordTab
     bool recordTableMade = false;
     for (const SchemaEntry& entry : std::as_const(schema)) {
         // Tables that a virtual table made for itself already exist.
-        if (entry.type != QLatin1String("table") || isInternal(entry.name) || tableExists(target, entry.name))
+        if (entry.type != QLatin1String("table") || isInternal(entry.name) || target.hasTable(entry.name))
             continue;
         const bool isRecordTable = entry.name.compare(recordTable, Qt::CaseInsensitive) == 0;
         if (!target.exec(entry.sql)) {
@@ -289,8 +281,7 @@ Outcome rebuild(SqliteFile& source, SqliteFile& target, const QString& recordTab
     if (!recordTableMade)
         return Outcome::failure(QStringLiteral("Its table %1 cannot be read.").arg(recordTable));
 
-    if (tableExists(source, QStringLiteral("sqlite_sequence")) &&
-        tableExists(target, QStringLiteral("sqlite_sequence"))) {
+    if (source.hasTable(QStringLiteral("sqlite_sequence")) && target.hasTable(QStringLiteral("sqlite_sequence"))) {
         if (Outcome cleared = target.exec(QStringLiteral("DELETE FROM sqlite_sequence")); !cleared)
             return cleared;
         TableCopy counters(source, target, QStringLiteral("sqlite_sequence"));

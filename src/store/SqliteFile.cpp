@@ -86,6 +86,14 @@ SqliteFile::Integrity SqliteFile::checkIntegrity()
     return result;
 }
 
+bool SqliteFile::hasTable(const QString& name)
+{
+    SqliteStatement query(*this, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1"));
+    const QByteArray utf8 = name.toUtf8();
+    sqlite3_bind_text(query.get(), 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    return query.step() == SQLITE_ROW;
+}
+
 Outcome SqliteFile::countRows(const QString& table, qint64* count)
 {
     SqliteStatement query(*this, QStringLiteral("SELECT count(*) FROM ") + quotedName(table));

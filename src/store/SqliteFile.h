@@ -42,6 +42,9 @@ public:
     };
     Integrity checkIntegrity();
 
+    // Whether the file has a table of that name (false also when its table list cannot be read).
+    bool hasTable(const QString& name);
+
     // Rows of a table (failure when the table is missing or unreadable).
     Outcome countRows(const QString& table, qint64* count);
 
