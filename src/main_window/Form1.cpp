@@ -230,6 +230,18 @@ bool Form1::Form_Load()
             return false;
         }
     }
+    if (!bindAllRecords())
+        return false;
+    Check1[0]->setChecked(true);
+    shared.BufNext = 1;
+    Command7->setFocus();
+    return true;
+}
+
+// Start-up and repair bind the file the same way: the all-records query, reported when it fails.
+bool Form1::bindAllRecords()
+{
+    Module1& shared = module();
     shared.QuerySql = QueryTexts::allRecordsQuery();
     if (const Outcome opened = runQuery(); !opened) {
         m_services.messages.inform(this,
@@ -238,9 +250,6 @@ bool Form1::Form_Load()
                                    QStringLiteral("Database Error"));
         return false;
     }
-    Check1[0]->setChecked(true);
-    shared.BufNext = 1;
-    Command7->setFocus();
     return true;
 }
 
@@ -448,13 +457,7 @@ void Form1::RandCDB_Click()
     const DatabaseRepair::Result repaired = repair.run();
     m_services.messages.inform(this, repaired.message(), repaired.title());
 
-    shared.QuerySql = QueryTexts::allRecordsQuery();
-    if (const Outcome opened = runQuery(); !opened) {
-        m_services.messages.inform(this,
-                                   QStringLiteral("Orvo cannot open the database %1: %2")
-                                       .arg(QDir::toNativeSeparators(shared.DbPath), opened.error),
-                                   QStringLiteral("Database Error"));
-    }
+    bindAllRecords();
 }
 
 void Form1::Exit_Click()

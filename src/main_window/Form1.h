@@ -70,6 +70,7 @@ private:
     void buildControls();
     void buildMenus();
     void letterItemClicked(const QString& letter);
+    bool bindAllRecords();
     bool requireCurrentRecord();
     void setResultCaption(int count);
 
