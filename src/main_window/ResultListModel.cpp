@@ -19,11 +19,7 @@ QString ResultListModel::line(int row) const
 
 QStringList ResultListModel::lines() const
 {
-    QStringList all;
-    all.reserve(m_lines.size());
-    for (qsizetype row = 0; row < m_lines.size(); ++row)
-        all.append(m_lines.at(row));
-    return all;
+    return m_lines.toList();
 }
 
 QModelIndex ResultListModel::index(int row, int column, const QModelIndex& parent) const

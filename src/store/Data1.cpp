@@ -169,6 +169,15 @@ QString Data1::DescriptionTexts::at(qsizetype row) const
     return QString::fromUtf8(text.constData() + start, ends.at(row) - start);
 }
 
+QStringList Data1::DescriptionTexts::toList() const
+{
+    QStringList all;
+    all.reserve(size());
+    for (qsizetype row = 0; row < size(); ++row)
+        all.append(at(row));
+    return all;
+}
+
 void Data1::DescriptionTexts::replace(qsizetype row, const QString& description)
 {
     const qsizetype start = row > 0 ? ends.at(row - 1) : 0;
@@ -298,11 +307,7 @@ int Data1::recordCount() const
 QStringList Data1::descriptions() const
 {
     completeKeys();
-    QStringList all;
-    all.reserve(m_descriptions.size());
-    for (qsizetype row = 0; row < m_descriptions.size(); ++row)
-        all.append(m_descriptions.at(row));
-    return all;
+    return m_descriptions.toList();
 }
 
 const Data1::DescriptionTexts& Data1::descriptionTexts() const

@@ -85,6 +85,7 @@ public:
         void reserve(qsizetype rows);
         void clear();
         QString at(qsizetype row) const;
+        QStringList toList() const;
         void replace(qsizetype row, const QString& description);
         void remove(qsizetype row);
     };
