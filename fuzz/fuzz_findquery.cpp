@@ -2,6 +2,7 @@
 // message, or the query prepares; a query that runs finds the same rows with and without the
 // shortcuts. Only a quote in a word search can break the query's literal.
 #include "store/FindSearch.h"
+#include "store/FrequencyIndex.h"
 #include "store/OrvoDatabase.h"
 #include "store/SqlTranslation.h"
 
@@ -65,7 +66,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
             std::abort();
     }
     g_db = OrvoDatabase::handle(db);
-    if (!OrvoDatabase::hasFrequencyIndex(db))
+    if (!FrequencyIndex::support(db).frequencyNumbers)
         std::abort();
     return 0;
 }
@@ -83,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             continue;
         }
         const TranslatedQuery plain = SqlTranslation::translate(plan.query);
-        const TranslatedQuery fast = SqlTranslation::translate(plan.query, FastPathSupport{true, true});
+        const TranslatedQuery fast = SqlTranslation::translate(plan.query, FastPathSupport{true, true, true});
         if (plain.ok != fast.ok)
             std::abort();
         if (!plain.ok) {

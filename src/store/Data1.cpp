@@ -1,5 +1,6 @@
 #include "store/Data1.h"
 
+#include "store/FrequencyIndex.h"
 #include "store/OrvoDatabase.h"
 #include "store/SqlTranslation.h"
 
@@ -247,9 +248,10 @@ Outcome Data1::refresh()
 
     // Another program may have dropped the frequency index's triggers since the file was
     // opened, so a search that would read the index asks first.
-    TranslatedQuery query = SqlTranslation::withShortcut(plain, FastPathSupport{true, true});
-    if (query.fastPath == QLatin1String(SqlTranslation::FrequencyIndexShortcut) && !OrvoDatabase::hasFrequencyIndex(database()))
-        query = SqlTranslation::withShortcut(std::move(plain), FastPathSupport{true, false});
+    TranslatedQuery query = SqlTranslation::withShortcut(plain, FastPathSupport{true, true, true});
+    if (query.fastPath == QLatin1String(SqlTranslation::FrequencyIndexShortcut) ||
+        query.fastPath == QLatin1String(SqlTranslation::FrequencyBandShortcut))
+        query = SqlTranslation::withShortcut(std::move(plain), FrequencyIndex::support(database()));
     const QByteArray sql = query.keysSql().toUtf8();
     // Only a query without conditions is read lazily: its first row costs nothing, and it can
     // fail on no row that the first one did not.

@@ -1,6 +1,7 @@
 #include "store/DatabaseRepair.h"
 
 #include "store/DatabaseSalvage.h"
+#include "store/FrequencyIndex.h"
 #include "store/OrvoDatabase.h"
 #include "store/SqliteFile.h"
 
@@ -198,9 +199,9 @@ Outcome DatabaseRepair::rebuildFrequencyIndex() const
     SqliteFile copy;
     if (const Outcome opened = copy.open(m_temporaryPath, SqliteFile::Mode::Existing); !opened)
         return opened;
-    if (!copy.hasTable(OrvoDatabase::FrequencyIndexTable))
+    if (!copy.hasTable(FrequencyIndex::TableName))
         return Outcome::success();
-    return OrvoDatabase::rebuildFrequencyIndex(copy.handle());
+    return FrequencyIndex::rebuild(copy.handle());
 }
 
 Outcome DatabaseRepair::keepDamagedCopy()

@@ -1,5 +1,6 @@
 #include "store/FindSearch.h"
 
+#include "store/FrequencyBand.h"
 #include "store/QueryTexts.h"
 
 namespace FindSearch {
@@ -74,13 +75,18 @@ FindPlan plan(const FindOptions& options, const QString& text)
             result.title = QStringLiteral("Enter a Value !");
             return result;
         }
-        if (!isPlainNumber(text)) {
-            result.kind = FindPlan::Kind::NotPlainNumber;
-            result.prompt = QStringLiteral("The frequency search needs a plain number, such as 728 or 7.83.");
-            result.title = QStringLiteral("Enter a Value !");
+        if (isPlainNumber(text)) {
+            result.query = QueryTexts::frequencySearchQuery(text);
             return result;
         }
-        result.query = QueryTexts::frequencySearchQuery(text);
+        if (const std::optional<FrequencyBand> band = FrequencyBand::fromSearchText(text)) {
+            result.query = QueryTexts::frequencyBandQuery(band->low().text(), band->high().text());
+            return result;
+        }
+        result.kind = FindPlan::Kind::UnreadableFrequency;
+        result.prompt = QStringLiteral("The frequency search needs a number such as 728, a tolerance such as 728~1 or "
+                                       "728~0.5%, or a range such as 720-730.");
+        result.title = QStringLiteral("Enter a Value !");
         return result;
     }
     result.query = QueryTexts::wordSearchQuery(options.description, options.comments, text);

@@ -12,7 +12,7 @@ struct FindOptions
 // What Find does with the options and the search text: run a query, or refuse with a message.
 struct FindPlan
 {
-    enum class Kind { Run, NoOption, ValueTooSmall, NotPlainNumber };
+    enum class Kind { Run, NoOption, ValueTooSmall, UnreadableFrequency };
 
     Kind kind = Kind::Run;
     QString query;

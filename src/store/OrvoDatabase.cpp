@@ -1,5 +1,7 @@
 #include "store/OrvoDatabase.h"
 
+#include "store/FrequencyBand.h"
+#include "store/FrequencyIndex.h"
 #include "store/JetLike.h"
 
 #include <QFile>
@@ -27,137 +29,6 @@ QString schemaSql()
 
 const QString DescriptionIndexSql =
     QStringLiteral("CREATE INDEX IF NOT EXISTS MainDescriptionNoCase ON Main (Description COLLATE NOCASE)");
-
-const QStringList& frequencyTriggers()
-{
-    static const QStringList names{QStringLiteral("MainFrequenciesInsert"), QStringLiteral("MainFrequenciesUpdate"),
-                                   QStringLiteral("MainFrequenciesDelete")};
-    return names;
-}
-
-// The index holds what Like sees of a value, its text; equal texts of one record (ignoring
-// case, as Like does) are one entry.
-QString frequencyTableSql()
-{
-    return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (Value TEXT NOT NULL COLLATE NOCASE, RecordId INTEGER NOT "
-                          "NULL, PRIMARY KEY (Value, RecordId)) WITHOUT ROWID")
-        .arg(FrequencyIndexTable);
-}
-
-QString frequencyTexts(const QString& row)
-{
-    QStringList texts;
-    for (int i = 1; i <= FrequencyFields; ++i)
-        texts << QStringLiteral("CAST(%1.F%2 AS TEXT)").arg(row).arg(i);
-    return texts.join(QStringLiteral(", "));
-}
-
-QString addEntriesSql()
-{
-    QStringList values;
-    for (int i = 1; i <= FrequencyFields; ++i)
-        values << QStringLiteral("SELECT CAST(NEW.F%1 AS TEXT) AS Value").arg(i);
-    return QStringLiteral("INSERT OR IGNORE INTO %1 (Value, RecordId) SELECT DISTINCT Value COLLATE NOCASE, NEW.rowid "
-                          "FROM (%2) WHERE Value IS NOT NULL AND Value <> '0';")
-        .arg(FrequencyIndexTable, values.join(QStringLiteral(" UNION ALL ")));
-}
-
-QString removeEntriesSql()
-{
-    return QStringLiteral("DELETE FROM %1 WHERE RecordId = OLD.rowid AND Value IN (%2);")
-        .arg(FrequencyIndexTable, frequencyTexts(QStringLiteral("OLD")));
-}
-
-QStringList frequencyTriggerSql()
-{
-    const QString head = QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1 AFTER %2 ON Main BEGIN %3 END");
-    return {head.arg(frequencyTriggers().at(0), QStringLiteral("INSERT"), addEntriesSql()),
-            head.arg(frequencyTriggers().at(1), QStringLiteral("UPDATE"), removeEntriesSql() + addEntriesSql()),
-            head.arg(frequencyTriggers().at(2), QStringLiteral("DELETE"), removeEntriesSql())};
-}
-
-Outcome execAll(sqlite3* db, const QStringList& statements)
-{
-    for (const QString& sql : statements) {
-        if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
-            return Outcome::failure(QString::fromUtf8(sqlite3_errmsg(db)));
-    }
-    return Outcome::success();
-}
-
-// One pass over Main; the bigger cache keeps the unordered inserts into the index in memory.
-Outcome fillFrequencyIndex(sqlite3* db)
-{
-    QStringList columns;
-    for (int i = 1; i <= FrequencyFields; ++i)
-        columns << QStringLiteral("F%1").arg(i);
-    const QByteArray readSql = "SELECT rowid, " + columns.join(QLatin1Char(',')).toUtf8() + " FROM Main";
-    const QByteArray addSql =
-        "INSERT OR IGNORE INTO " + FrequencyIndexTable.toUtf8() + " (Value, RecordId) VALUES (?, ?)";
-    sqlite3_stmt* read = nullptr;
-    sqlite3_stmt* add = nullptr;
-    Outcome outcome;
-    if (sqlite3_prepare_v2(db, readSql.constData(), -1, &read, nullptr) != SQLITE_OK ||
-        sqlite3_prepare_v2(db, addSql.constData(), -1, &add, nullptr) != SQLITE_OK)
-        outcome = Outcome::failure(QString::fromUtf8(sqlite3_errmsg(db)));
-    int step = SQLITE_DONE;
-    while (outcome && (step = sqlite3_step(read)) == SQLITE_ROW) {
-        const sqlite3_int64 record = sqlite3_column_int64(read, 0);
-        for (int column = 1; column <= FrequencyFields && outcome; ++column) {
-            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(read, column));
-            const int bytes = sqlite3_column_bytes(read, column);
-            if (!text || (bytes == 1 && text[0] == '0'))
-                continue;
-            sqlite3_bind_text(add, 1, text, bytes, SQLITE_STATIC);
-            sqlite3_bind_int64(add, 2, record);
-            if (sqlite3_step(add) != SQLITE_DONE)
-                outcome = Outcome::failure(QString::fromUtf8(sqlite3_errmsg(db)));
-            sqlite3_reset(add);
-        }
-    }
-    if (outcome && step != SQLITE_DONE)
-        outcome = Outcome::failure(QString::fromUtf8(sqlite3_errmsg(db)));
-    sqlite3_finalize(add);
-    sqlite3_finalize(read);
-    return outcome;
-}
-
-int cacheSize(sqlite3* db)
-{
-    sqlite3_stmt* pragma = nullptr;
-    int size = -2000;
-    if (sqlite3_prepare_v2(db, "PRAGMA cache_size", -1, &pragma, nullptr) == SQLITE_OK &&
-        sqlite3_step(pragma) == SQLITE_ROW)
-        size = sqlite3_column_int(pragma, 0);
-    sqlite3_finalize(pragma);
-    return size;
-}
-
-Outcome buildFrequencyIndex(sqlite3* db)
-{
-    if (!db)
-        return Outcome::failure(QStringLiteral("The database is not open."));
-    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
-        return Outcome::failure(QString::fromUtf8(sqlite3_errmsg(db)));
-    QStringList drops;
-    for (const QString& trigger : frequencyTriggers())
-        drops << QStringLiteral("DROP TRIGGER IF EXISTS ") + trigger;
-    drops << QStringLiteral("DROP TABLE IF EXISTS ") + FrequencyIndexTable;
-    const int cache = cacheSize(db);
-    Outcome outcome = execAll(db, drops);
-    if (outcome)
-        outcome = execAll(db, {frequencyTableSql(), QStringLiteral("PRAGMA cache_size = -131072")});
-    if (outcome)
-        outcome = fillFrequencyIndex(db);
-    if (outcome)
-        outcome = execAll(db, frequencyTriggerSql());
-    execAll(db, {QStringLiteral("PRAGMA cache_size = %1").arg(cache)});
-    if (outcome && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-        outcome = Outcome::failure(QString::fromUtf8(sqlite3_errmsg(db)));
-    if (!outcome)
-        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-    return outcome;
-}
 
 bool isPlainAscii(const char* text, int bytes)
 {
@@ -288,7 +159,10 @@ Outcome createAt(const QString& path, bool withDemoRecords)
             if (outcome)
                 outcome = exec(db, DescriptionIndexSql);
             if (outcome)
-                outcome = execAll(handle(db), QStringList{frequencyTableSql()} + frequencyTriggerSql());
+                for (const QString& sql : FrequencyIndex::createSql()) {
+                    if (outcome)
+                        outcome = exec(db, sql);
+                }
             if (outcome && withDemoRecords)
                 outcome = loadDemoRecords(db);
             outcome = outcome ? exec(db, QStringLiteral("COMMIT")) : (exec(db, QStringLiteral("ROLLBACK")), outcome);
@@ -385,6 +259,9 @@ Outcome open(const QString& path, const QString& connectionName)
                 outcome = Outcome::failure(likeError);
             if (outcome)
                 outcome = registerContains(handle(db));
+            if (outcome && !FrequencyBand::registerOn(handle(db)))
+                outcome = Outcome::failure(
+                    QStringLiteral("Could not add the %1 function.").arg(QLatin1String(FrequencyBand::SqlFunction)));
             // Reads through a memory map instead of a read call per page: walking a million
             // records in description order visits the table's pages at random. Writes still
             // go through the journal as before.
@@ -394,7 +271,7 @@ Outcome open(const QString& path, const QString& connectionName)
             // (read-only, or locked by another program) is still usable without them.
             if (outcome && QFileInfo(path).isWritable()) {
                 exec(db, DescriptionIndexSql);
-                ensureFrequencyIndex(db);
+                FrequencyIndex::ensure(db);
             }
             if (!outcome)
                 db.close();
@@ -413,29 +290,6 @@ Outcome createWithDemoRecords(const QString& path)
 Outcome createEmpty(const QString& path)
 {
     return createByRename(path, false);
-}
-
-bool hasFrequencyIndex(const QSqlDatabase& db)
-{
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE (type = 'table' AND name = ?) OR (type = "
-                                 "'trigger' AND tbl_name = 'Main' AND name IN (?, ?, ?))"));
-    query.addBindValue(FrequencyIndexTable);
-    for (const QString& trigger : frequencyTriggers())
-        query.addBindValue(trigger);
-    return query.exec() && query.next() && query.value(0).toInt() == 1 + frequencyTriggers().size();
-}
-
-Outcome ensureFrequencyIndex(const QSqlDatabase& db)
-{
-    if (hasFrequencyIndex(db))
-        return Outcome::success();
-    return buildFrequencyIndex(handle(db));
-}
-
-Outcome rebuildFrequencyIndex(sqlite3* db)
-{
-    return buildFrequencyIndex(db);
 }
 
 sqlite3* handle(const QSqlDatabase& db)

@@ -13,10 +13,6 @@ namespace OrvoDatabase {
 
 constexpr int FrequencyFields = 40;
 
-// The frequency index: every non-null frequency value but "0" with the rowid of its record,
-// kept in step with Main by triggers, so that a frequency search reads a few index rows
-// instead of forty fields of every record.
-const QString FrequencyIndexTable = QStringLiteral("MainFrequencies");
 // OrvoContains(value, text): value Like '*' + text + '*', without building the pattern.
 const QString ContainsFunction = QStringLiteral("OrvoContains");
 
@@ -43,14 +39,6 @@ Outcome open(const QString& path, const QString& connectionName);
 Outcome createWithDemoRecords(const QString& path);
 // Creates an empty database (tests, and the demo load above).
 Outcome createEmpty(const QString& path);
-
-// True when the frequency index and its triggers are in the file.
-bool hasFrequencyIndex(const QSqlDatabase& db);
-// Creates the frequency index from Main's rows, with its triggers, unless it is complete
-// already. One transaction: on failure nothing changes.
-Outcome ensureFrequencyIndex(const QSqlDatabase& db);
-// Drops and builds it again, for a file whose rows were copied without their triggers running.
-Outcome rebuildFrequencyIndex(sqlite3* db);
 
 // The raw handle behind a QSQLITE connection.
 sqlite3* handle(const QSqlDatabase& db);

@@ -64,6 +64,15 @@ QString frequencySearchQuery(const QString& text)
     return query + End;
 }
 
+QString frequencyBandQuery(const QString& low, const QString& high)
+{
+    const QString between = QStringLiteral(" Between ") + low + QStringLiteral(" And ") + high;
+    QString query = selectList() + QStringLiteral(" From Main WHERE ((Main.F1") + between;
+    for (int n = 2; n <= 40; ++n)
+        query += QStringLiteral(" Or Main.F") + QString::number(n) + between;
+    return query + End;
+}
+
 QString letterQuery(const QString& letter)
 {
     return selectList() + QStringLiteral(" From Main WHERE ((Main.Description Like ") + QLatin1String("'")

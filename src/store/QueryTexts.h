@@ -16,6 +16,9 @@ enum class WordField { Description, Comments };
 QString wordSearchQuery(bool description, bool comments, const QString& text);
 // The text goes into the query unchanged, once per frequency field.
 QString frequencySearchQuery(const QString& text);
+// Every frequency field compared as a number with a band's bounds, as in
+// "Main.F1 Between 727 And 729 Or Main.F2 Between 727 And 729 ...".
+QString frequencyBandQuery(const QString& low, const QString& high);
 QString letterQuery(const QString& letter);
 
 } // namespace QueryTexts

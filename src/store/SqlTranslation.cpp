@@ -1,9 +1,12 @@
 #include "store/SqlTranslation.h"
 
+#include "store/FrequencyBand.h"
+#include "store/FrequencyIndex.h"
 #include "store/OrvoDatabase.h"
 
 #include <QRegularExpression>
 #include <QVector>
+#include <cmath>
 #include <optional>
 
 namespace SqlTranslation {
@@ -54,6 +57,67 @@ QString withSpelledNuls(const QString& text)
     return spelled;
 }
 
+bool isFrequencyField(const QString& field)
+{
+    if (field.size() < 2 || field.at(0).toLower() != QLatin1Char('f'))
+        return false;
+    bool ok = false;
+    const int number = field.mid(1).toInt(&ok);
+    return ok && number >= 1 && number <= OrvoDatabase::FrequencyFields && !field.at(1).isSpace() &&
+           field.at(1) != QLatin1Char('+');
+}
+
+// SQLite's Between would compare a field's text, or its binary double; the numeric comparison
+// of a frequency is the band function's, given the bounds as written.
+QString withNumericBetween(const QString& text)
+{
+    static const QRegularExpression between(
+        QStringLiteral("\\bMain\\.([A-Za-z][A-Za-z0-9]*)\\s+Between\\s+([-+]?(?:[0-9]+\\.?[0-9]*|\\.[0-9]+))\\s+And\\s+"
+                       "([-+]?(?:[0-9]+\\.?[0-9]*|\\.[0-9]+))(?![0-9.])"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (!text.contains(QLatin1String("Between"), Qt::CaseInsensitive))
+        return text;
+    QString result;
+    qsizetype at = 0;
+    while (at < text.size()) {
+        qsizetype quote = text.indexOf(QLatin1Char('\''), at);
+        if (quote < 0)
+            quote = text.size();
+        QString outside = text.mid(at, quote - at);
+        QString rewritten;
+        qsizetype from = 0;
+        for (QRegularExpressionMatchIterator matches = between.globalMatch(outside); matches.hasNext();) {
+            const QRegularExpressionMatch match = matches.next();
+            if (!isFrequencyField(match.captured(1)))
+                continue;
+            rewritten += outside.mid(from, match.capturedStart() - from) +
+                         QStringLiteral("%1(Main.%2, '%3', '%4')")
+                             .arg(QLatin1String(FrequencyBand::SqlFunction), match.captured(1), match.captured(2),
+                                  match.captured(3));
+            from = match.capturedEnd();
+        }
+        result += rewritten + outside.mid(from);
+        if (quote == text.size())
+            break;
+        // The literal, up to its closing quote ('' stays inside it).
+        qsizetype end = quote + 1;
+        while (end < text.size()) {
+            if (text.at(end) == QLatin1Char('\'')) {
+                if (end + 1 < text.size() && text.at(end + 1) == QLatin1Char('\'')) {
+                    end += 2;
+                    continue;
+                }
+                break;
+            }
+            ++end;
+        }
+        end = qMin(end + 1, text.size());
+        result += text.mid(quote, end - quote);
+        at = end;
+    }
+    return result;
+}
+
 QString withoutTablePrefix(QString name)
 {
     name = name.trimmed();
@@ -101,7 +165,7 @@ TranslatedQuery translate(const QString& querySql)
         rest = rest.left(order).trimmed();
     }
     orderTerms << QStringLiteral("Main.rowid");
-    result.fromAndWhere = rest;
+    result.fromAndWhere = withNumericBetween(rest);
     result.orderBy = QStringLiteral("ORDER BY ") + orderTerms.join(QStringLiteral(", "));
     result.ok = true;
     return result;
@@ -288,16 +352,6 @@ QString prefixKeys(const LikeTerms& where, const QString& orderBy)
            likeTest + QLatin1Char(' ') + compoundOrder;
 }
 
-bool isFrequencyField(const QString& field)
-{
-    if (field.size() < 2 || field.at(0).toLower() != QLatin1Char('f'))
-        return false;
-    bool ok = false;
-    const int number = field.mid(1).toInt(&ok);
-    return ok && number >= 1 && number <= OrvoDatabase::FrequencyFields && !field.at(1).isSpace() &&
-           field.at(1) != QLatin1Char('+');
-}
-
 // Fn Like <number> on frequency fields: a value matches when its text equals the number's SQLite
 // text ignoring case, which is what the index keeps (without nulls and "0"). The query's own
 // condition still checks every candidate.
@@ -316,8 +370,61 @@ QString frequencyKeys(const LikeTerms& where, const QString& orderBy, const Fast
     return keysSelect() +
            QStringLiteral("FROM %1 AS FrequencyHit CROSS JOIN Main ON Main.rowid = FrequencyHit.RecordId "
                           "WHERE FrequencyHit.Value = CAST(%2 AS TEXT) AND ")
-               .arg(OrvoDatabase::FrequencyIndexTable, number) +
+               .arg(FrequencyIndex::TableName, number) +
            where.condition + QLatin1Char(' ') + orderBy;
+}
+
+// The bounds written with every digit a double has, so SQLite reads back the same doubles.
+QString doubleText(double value)
+{
+    return QString::number(value, 'g', 17);
+}
+
+// Fn Between low And high on every term, the same bounds: the records with an index entry whose
+// number lies in the band. The index keeps SQLite's reading of each text as a number, which may
+// be a little off the correctly rounded one, so its range is taken a little wider; the query's
+// own condition then decides exactly.
+QString bandKeys(const QString& fromAndWhere, const QString& orderBy, const FastPathSupport& support)
+{
+    if (!support.frequencyNumbers)
+        return {};
+    static const QRegularExpression wrapper(QStringLiteral("^From\\s+Main\\s+WHERE\\s+(\\(\\((.*)\\)\\))$"),
+                                            QRegularExpression::CaseInsensitiveOption |
+                                                QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression term(QStringLiteral("\\s*%1\\(Main\\.([A-Za-z0-9]+), '([^']*)', '([^']*)'\\)"
+                                                        "\\s*(?:Or(?=\\s)|$)")
+                                             .arg(QLatin1String(FrequencyBand::SqlFunction)),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch whole = wrapper.match(fromAndWhere);
+    if (!whole.hasMatch())
+        return {};
+    const QString inner = whole.captured(2);
+    QString low;
+    QString high;
+    for (qsizetype at = 0; at < inner.size();) {
+        const QRegularExpressionMatch match =
+            term.match(inner, at, QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption);
+        if (!match.hasMatch() || match.capturedLength() == 0 || !isFrequencyField(match.captured(1)))
+            return {};
+        if (at == 0) {
+            low = match.captured(2);
+            high = match.captured(3);
+        } else if (match.captured(2) != low || match.captured(3) != high) {
+            return {};
+        }
+        at = match.capturedEnd();
+    }
+    const std::optional<FrequencyBand> band = FrequencyBand::fromBounds(low, high);
+    if (!band || !band->lowDouble() || !band->highDouble() || *band->highDouble() < *band->lowDouble())
+        return {};
+    constexpr double Slack = 1e-9;
+    const double from = *band->lowDouble() - std::fabs(*band->lowDouble()) * Slack - 1e-300;
+    const double to = *band->highDouble() + std::fabs(*band->highDouble()) * Slack + 1e-300;
+    return keysSelect() +
+           QStringLiteral("FROM (SELECT DISTINCT RecordId FROM %1 WHERE Number BETWEEN %2 AND %3) AS FrequencyHit "
+                          "CROSS JOIN Main ON Main.rowid = FrequencyHit.RecordId WHERE ")
+               .arg(FrequencyIndex::TableName, doubleText(from), doubleText(to)) +
+           whole.captured(1) + QLatin1Char(' ') + orderBy;
 }
 
 } // namespace
@@ -331,6 +438,11 @@ TranslatedQuery withShortcut(TranslatedQuery result, const FastPathSupport& supp
 {
     if (!result.ok || !fastPathsOn)
         return result;
+    if (const QString keys = bandKeys(result.fromAndWhere, result.orderBy, support); !keys.isEmpty()) {
+        result.fastPath = QLatin1String(FrequencyBandShortcut);
+        result.fastKeysSql = keys;
+        return result;
+    }
     const std::optional<LikeTerms> where = likeTerms(result.fromAndWhere);
     if (!where)
         return result;

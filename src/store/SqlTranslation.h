@@ -26,14 +26,18 @@ struct FastPathSupport
 {
     bool containsFunction = false; // OrvoContains(value, text) is registered
     bool frequencyIndex = false;   // MainFrequencies is complete and kept by its triggers
+    bool frequencyNumbers = false; // ... and holds the number of each entry, with its index
 };
 
 namespace SqlTranslation {
 
-// TranslatedQuery::fastPath of a search that reads the frequency index.
+// TranslatedQuery::fastPath of a search that reads the frequency index by text, and by number.
 constexpr const char* FrequencyIndexShortcut = "frequency index";
+constexpr const char* FrequencyBandShortcut = "frequency band";
 
-// The plain translation: the query's own conditions, evaluated row by row.
+// The plain translation: the query's own conditions, evaluated row by row. Between on a
+// frequency field compares the number that the field's text stands for, exactly in decimal
+// (see FrequencyBand).
 TranslatedQuery translate(const QString& querySql);
 
 // As above, and where the query has one of the shapes the program builds, fastKeysSql finds
@@ -41,7 +45,8 @@ TranslatedQuery translate(const QString& querySql);
 // - the three Like terms of a word search (ends with, contains, starts with the same text)
 //   are one contains test, since each of the other two implies it;
 // - a starts-with Like on Description is a range of the description index;
-// - Like with a number on frequency fields reads the frequency index.
+// - Like with a number on frequency fields reads the frequency index;
+// - Between on every frequency field with the same bounds is one range of the index's numbers.
 TranslatedQuery translate(const QString& querySql, const FastPathSupport& support);
 // The same for a query translated already.
 TranslatedQuery withShortcut(TranslatedQuery plain, const FastPathSupport& support);

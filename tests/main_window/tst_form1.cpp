@@ -238,12 +238,22 @@ void TestForm1::refusalsKeepTheList_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("searchText");
 
-    QTest::newRow("no option") << "" << "new" << "You need to check Description or Comments or Frequencies."
-                               << "Make a Choice !" << "bell";
-    QTest::newRow("below one") << "F" << "0.5" << "You need to enter a value 1 or greater in the search box."
-                               << "Enter a Value !" << "0.5";
-    QTest::newRow("not plain") << "F" << "728 Hz" << "The frequency search needs a plain number, such as 728 or 7.83."
-                               << "Enter a Value !" << "728 Hz";
+    QTest::newRow("no option") << ""
+                               << "new"
+                               << "You need to check Description or Comments or Frequencies."
+                               << "Make a Choice !"
+                               << "bell";
+    QTest::newRow("below one") << "F"
+                               << "0.5"
+                               << "You need to enter a value 1 or greater in the search box."
+                               << "Enter a Value !"
+                               << "0.5";
+    QTest::newRow("not plain") << "F"
+                               << "728 Hz"
+                               << "The frequency search needs a number such as 728, a tolerance such as 728~1 or "
+                                  "728~0.5%, or a range such as 720-730."
+                               << "Enter a Value !"
+                               << "728 Hz";
 }
 
 void TestForm1::refusalsKeepTheList()

@@ -90,7 +90,7 @@ inline QVector<TestRecord> manyRecords(int count)
 
 // What a later version may add beside the records: a table kept by triggers on Main, with an
 // index, a view and an AUTOINCREMENT counter.
-const QString FrequencyIndex = QStringLiteral(
+const QString UserFrequencyTable = QStringLiteral(
     "CREATE TABLE FrequencyIndex (Id INTEGER PRIMARY KEY AUTOINCREMENT, RecordId INTEGER, Frequency REAL);"
     "CREATE INDEX FrequencyIndexValue ON FrequencyIndex (Frequency);"
     "INSERT INTO FrequencyIndex (RecordId, Frequency) SELECT rowid, F2 FROM Main;"

@@ -1,5 +1,6 @@
 #include "DatabaseFiles.h"
 #include "store/DatabaseRepair.h"
+#include "store/FrequencyIndex.h"
 #include "store/OrvoDatabase.h"
 #include "store/SqliteFile.h"
 
@@ -62,7 +63,8 @@ void TestDatabaseRepair::keepsEveryRecord_data()
     QTest::newRow("one record of nulls") << QVector<TestRecord>{TestRecord::make(nullText())} << QString() << false
                                          << QString();
     QTest::newRow("many pages of every value kind") << manyRecords(400) << QString() << false << QString();
-    QTest::newRow("with a frequency index kept by triggers") << manyRecords(50) << FrequencyIndex << false << QString();
+    QTest::newRow("with a frequency index kept by triggers")
+        << manyRecords(50) << UserFrequencyTable << false << QString();
     QTest::newRow("free pages") << manyRecords(600) << "DELETE FROM Main WHERE rowid % 10 <> 0" << true << QString();
     QTest::newRow("leftover newFreq.mdb") << manyRecords(30) << QString() << false << "newFreq.mdb";
     // A journal beside the new file would roll it back into the leftover's pages.
@@ -100,7 +102,7 @@ void TestDatabaseRepair::keepsEveryRecord()
     if (shrinks)
         QVERIFY(QFileInfo(path()).size() < sizeBefore / 3);
     QVERIFY(opensAsOrvoDatabase());
-    if (sql == FrequencyIndex) { // the triggers still fire
+    if (sql == UserFrequencyTable) { // the triggers still fire
         QVERIFY(execute(path(), QStringLiteral("INSERT INTO Main (Description, F2) VALUES ('new', '5')")));
         QCOMPARE(rowsOf(path(), "SELECT * FROM FrequencyIndex").size(), records.size() + 1);
     }
@@ -125,7 +127,7 @@ void TestDatabaseRepair::failureLeavesDatabaseAsBefore()
     QFETCH(Step, step);
     QFETCH(bool, damaged);
     createDatabase(path(), manyRecords(400));
-    QVERIFY(execute(path(), FrequencyIndex));
+    QVERIFY(execute(path(), UserFrequencyTable));
     const QStringList sound = content(path());
     QVERIFY(!damaged || damagePage(path(), TableLeaf));
     const QByteArray before = fileBytes(path());
@@ -262,7 +264,7 @@ void TestDatabaseRepair::rebuildsFrequencyIndexOfDamagedFile()
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("index-maker"));
         db.setDatabaseName(path());
-        QVERIFY(db.open() && OrvoDatabase::ensureFrequencyIndex(db).ok);
+        QVERIFY(db.open() && FrequencyIndex::ensure(db).ok);
         db.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("index-maker"));
@@ -278,7 +280,7 @@ void TestDatabaseRepair::rebuildsFrequencyIndexOfDamagedFile()
     {
         SqliteFile rebuilt;
         QVERIFY(rebuilt.open(path("rebuilt.mdb"), SqliteFile::Mode::Existing).ok);
-        QVERIFY(OrvoDatabase::rebuildFrequencyIndex(rebuilt.handle()).ok);
+        QVERIFY(FrequencyIndex::rebuild(rebuilt.handle()).ok);
     }
     QVERIFY(!repaired.isEmpty());
     QCOMPARE(repaired, rowsOf(path("rebuilt.mdb"), index));

@@ -1,5 +1,6 @@
 #include "RecordGenerator.h"
 #include "store/Data1.h"
+#include "store/FindSearch.h"
 #include "store/OrvoDatabase.h"
 #include "store/QueryTexts.h"
 #include "store/SqlTranslation.h"
@@ -27,6 +28,7 @@ private slots:
     void sameRowsInSameOrder();
     void badPatternFailsBothWays();
     void indexFollowsWrites();
+    void readOnlyFileWithoutIndex_data();
     void readOnlyFileWithoutIndex();
     void walkReadsTheSameFields();
     void startUpReadsLazily();
@@ -136,6 +138,10 @@ void TestFastPath::sameRowsInSameOrder_data()
                                "  728  ", "0.5", "1.", "0.0", "99999999999999999999"})
         QTest::newRow((QByteArray("frequency ") + number).constData())
             << QueryTexts::frequencySearchQuery(QLatin1String(number)) << frequency;
+    for (const char* band : {"728~1", "728~0.5%", "100-200", "200-100", "7.83~0", "1000~0", "1-1.5", "1~5", "1~100%",
+                             "99999999999999999999~1"})
+        QTest::newRow((QByteArray("band ") + band).constData())
+            << FindSearch::plan({false, false, true}, QLatin1String(band)).query << QStringLiteral("frequency band");
     // Zero is left out of the index; the plain query answers it.
     QTest::newRow("frequency 0") << QueryTexts::frequencySearchQuery(QStringLiteral("0")) << QString();
     for (char letter = 'a'; letter <= 'z'; ++letter)
@@ -247,27 +253,50 @@ void TestFastPath::indexFollowsWrites()
         QVERIFY(data.deleteCurrent().ok);
     }
     QCOMPARE(indexDifference(m_path), QString());
-    QString taken;
-    const QVector<qint64> fast = keys(search728, true, &taken);
-    QCOMPARE(taken, QStringLiteral("frequency index"));
-    QCOMPARE(fast, keys(search728, false));
+    const QString band = FindSearch::plan({false, false, true}, QStringLiteral("728~1")).query;
+    for (const auto& [search, path] : {std::pair(search728, "frequency index"), std::pair(band, "frequency band")}) {
+        QString taken;
+        const QVector<qint64> fast = keys(search, true, &taken);
+        QCOMPARE(taken, QLatin1String(path));
+        QCOMPARE(fast, keys(search, false));
+    }
     m_path = original;
+}
+
+void TestFastPath::readOnlyFileWithoutIndex_data()
+{
+    QTest::addColumn<QString>("search");
+    QTest::addColumn<QString>("drop");
+    QTest::addColumn<QString>("fastPath");
+
+    const QString band = FindSearch::plan({false, false, true}, QStringLiteral("728~0.5%")).query;
+    QTest::newRow("728, a trigger gone") << QueryTexts::frequencySearchQuery(QStringLiteral("728"))
+                                         << "DROP TRIGGER MainFrequenciesDelete"
+                                         << "frequency index";
+    QTest::newRow("band, a trigger gone") << band << "DROP TRIGGER MainFrequenciesDelete"
+                                          << "frequency band";
+    // As in a file from before the index kept numbers.
+    QTest::newRow("band, no index of numbers") << band << "DROP INDEX MainFrequenciesNumber"
+                                               << "frequency band";
 }
 
 void TestFastPath::readOnlyFileWithoutIndex()
 {
+    QFETCH(QString, search);
+    QFETCH(QString, drop);
+    QFETCH(QString, fastPath);
+
     const QString original = m_path;
     m_path = copyOfDatabase(QStringLiteral("noindex.mdb"));
     QVERIFY(!m_path.isEmpty());
-    const QString search = QueryTexts::frequencySearchQuery(QStringLiteral("728"));
     const QVector<qint64> expected = keys(search, false);
     QVERIFY(expected.size() > 3);
-    const auto dropIndex = [this] {
+    const auto dropIndex = [this, &drop] {
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), Connection);
             db.setDatabaseName(m_path);
             QVERIFY(db.open());
-            QVERIFY(OrvoDatabase::exec(db, QStringLiteral("DROP TRIGGER MainFrequenciesDelete")).ok);
+            QVERIFY(OrvoDatabase::exec(db, drop).ok);
             db.close();
         }
         QSqlDatabase::removeDatabase(Connection);
@@ -278,7 +307,7 @@ void TestFastPath::readOnlyFileWithoutIndex()
     data.setDatabaseName(m_path);
     data.setRecordSource(search);
     QVERIFY(data.refresh().ok);
-    QCOMPARE(data.fastPath(), QStringLiteral("frequency index"));
+    QCOMPARE(data.fastPath(), fastPath);
     dropIndex();
     QVERIFY(data.refresh().ok);
     QVERIFY(data.fastPath().isEmpty());
@@ -298,7 +327,7 @@ void TestFastPath::readOnlyFileWithoutIndex()
     QVERIFY(QFile(m_path).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
     QString taken;
     QCOMPARE(keys(search, true, &taken), expected);
-    QCOMPARE(taken, QStringLiteral("frequency index"));
+    QCOMPARE(taken, fastPath);
     QCOMPARE(indexDifference(m_path), QString());
     m_path = original;
 }

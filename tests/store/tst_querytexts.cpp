@@ -66,6 +66,26 @@ void TestQueryTexts::queries_data()
         frequencies += QStringLiteral(" Or Main.F%1 Like 728").arg(n);
     QTest::newRow("frequencies") << QueryTexts::frequencySearchQuery(QStringLiteral("728"))
                                  << frequencies + QStringLiteral(")) ORDER BY Main.Description;");
+
+    // The bounds are worked out exactly and written without needless zeros.
+    const auto bandTail = [](const char* low, const char* high) {
+        const QString between = QStringLiteral(" Between %1 And %2").arg(QLatin1String(low), QLatin1String(high));
+        QString tail = QStringLiteral(" From Main WHERE ((Main.F1") + between;
+        for (int n = 2; n <= 40; ++n)
+            tail += QStringLiteral(" Or Main.F%1").arg(n) + between;
+        return tail + QStringLiteral(")) ORDER BY Main.Description;");
+    };
+    const auto band = [](const char* text) {
+        return FindSearch::plan({false, false, true}, QLatin1String(text)).query;
+    };
+    QTest::newRow("tolerance") << band("728~1") << bandTail("727", "729");
+    QTest::newRow("percent") << band("728~0.5%") << bandTail("724.36", "731.64");
+    QTest::newRow("decimal tolerance") << band("7.8~0.05") << bandTail("7.75", "7.85");
+    QTest::newRow("below zero") << band("1~5") << bandTail("-4", "6");
+    QTest::newRow("range reversed") << band("730.50-720") << bandTail("720", "730.5");
+    QTest::newRow("more digits than a double") << band("123456789012345678901234567890~0.000000000000000000001")
+                                               << bandTail("123456789012345678901234567889.999999999999999999999",
+                                                           "123456789012345678901234567890.000000000000000000001");
 }
 
 void TestQueryTexts::queries()
@@ -88,7 +108,7 @@ void TestQueryTexts::findPlan_data()
     const int run = int(FindPlan::Kind::Run);
     const int none = int(FindPlan::Kind::NoOption);
     const int small = int(FindPlan::Kind::ValueTooSmall);
-    const int plain = int(FindPlan::Kind::NotPlainNumber);
+    const int plain = int(FindPlan::Kind::UnreadableFrequency);
     QTest::newRow("no option") << false << false << false << "x" << none << "Make a Choice !";
     QTest::newRow("description") << true << false << false << "x" << run << "";
     QTest::newRow("comments") << false << true << false << "" << run << "";
@@ -134,6 +154,12 @@ void TestQueryTexts::translation_data()
                                           << "SELECT Main.rowid, Main.Description From Main WHERE ((Main.Description "
                                              "Like '* From ORDER BY x*')) ORDER BY Main.Description COLLATE NOCASE, "
                                              "Main.rowid";
+    QTest::newRow("frequency Between compares numbers")
+        << select + " From Main WHERE ((Main.F1 Between -4 And 6 Or Main.Comments Like '*Main.F2 Between 1 And 2*' "
+                    "Or main.f40 between .5 and 7.)) ORDER BY Main.Description;"
+        << "SELECT Main.rowid, Main.Description From Main WHERE ((OrvoFrequencyBetween(Main.F1, '-4', '6') Or "
+           "Main.Comments Like '*Main.F2 Between 1 And 2*' Or OrvoFrequencyBetween(Main.f40, '.5', '7.'))) ORDER BY "
+           "Main.Description COLLATE NOCASE, Main.rowid";
 }
 
 void TestQueryTexts::translation()
