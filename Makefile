@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= 2
 
-.PHONY: run test build deps configure bench install uninstall format clean test-sanitize fuzz
+.PHONY: run test build deps configure bench install uninstall format clean test-sanitize fuzz mutants
 
 deps:
 	@scripts/install-deps.sh
@@ -50,6 +50,13 @@ fuzz:
 		$(FUZZ_DIR)/fuzz/$$target -runs=$$runs -max_len=4096 \
 			$(FUZZ_DIR)/corpus/$$target fuzz/corpus/$$target || exit 1; \
 	done
+
+# Plants the faults listed in scripts/mutants.sh one at a time in a copy of the tree (under /tmp)
+# and reports which of them the tests catch. FAULTS= picks a few by id or by a word of the id or
+# file. A report for people, so neither CI nor `make test` runs it.
+FAULTS ?=
+mutants: deps
+	JOBS=$(JOBS) scripts/mutants.sh $(FAULTS)
 
 format:
 	cmake --build $(BUILD_DIR) --target format
