@@ -4,6 +4,7 @@
 #include "store/CsvReader.h"
 #include "store/DatabaseCheck.h"
 #include "store/FieldMapping.h"
+#include "store/FindSearch.h"
 #include "store/OrvoDatabase.h"
 #include "store/RecordExport.h"
 #include "store/RecordImport.h"
@@ -28,6 +29,9 @@ Commands:
                 database is as it was. A database that does not exist yet is
                 created.
   export        Writes every record as CSV, in the order of Orvo's list.
+  find TEXT     Writes the records that a frequency search for TEXT finds, as
+                CSV in the same form: a number (728), a tolerance (728~1,
+                728~0.5%) or a range (720-730).
   check         Checks the database's integrity and counts its records.
                 Exit status 0 when it is sound, 1 when it is not.
 
@@ -89,10 +93,10 @@ int DataTool::run(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(Description));
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("import, export or check."),
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("import, export, find or check."),
                                  QStringLiteral("COMMAND"));
-    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("For import: the CSV or Access file."),
-                                 QStringLiteral("[FILE]"));
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("import: the CSV or Access file; find: the search text."),
+                                 QStringLiteral("[FILE|TEXT]"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Shows this help."));
     const QCommandLineOption db(QStringLiteral("db"),
@@ -111,11 +115,11 @@ int DataTool::run(const QStringList& arguments)
         QStringLiteral("skip-duplicates"),
         QStringLiteral("import: leaves out every record equal in all fields to one already stored."));
     const QCommandLineOption out(QStringLiteral("out"),
-                                 QStringLiteral("export: the CSV file to write (default: standard output)."),
+                                 QStringLiteral("export, find: the CSV file to write (default: standard output)."),
                                  QStringLiteral("FILE"));
     const QCommandLineOption excel(
         QStringLiteral("excel"),
-        QStringLiteral("export: starts the file with a byte-order mark, so that spreadsheet programs read UTF-8."));
+        QStringLiteral("export, find: starts the file with a byte-order mark, so that spreadsheet programs read UTF-8."));
     for (const QCommandLineOption& option : {help, db, table, map, skipDuplicates, out, excel})
         parser.addOption(option);
 
@@ -128,24 +132,34 @@ int DataTool::run(const QStringList& arguments)
 
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
-        return usageError(QStringLiteral("Name a command: import, export or check."));
+        return usageError(QStringLiteral("Name a command: import, export, find or check."));
     const QString command = positional.first();
     const QStringList allowed = command == QLatin1String("import")
                                     ? QStringList{"db", "table", "map", "skip-duplicates"}
-                                : command == QLatin1String("export") ? QStringList{"db", "out", "excel"}
+                                : command == QLatin1String("export") || command == QLatin1String("find")
+                                    ? QStringList{"db", "out", "excel"}
                                 : command == QLatin1String("check")  ? QStringList{"db"}
                                                                      : QStringList();
     if (allowed.isEmpty())
         return usageError(
-            QStringLiteral("Unknown command %1; the commands are import, export and check.").arg(command));
+            QStringLiteral("Unknown command %1; the commands are import, export, find and check.").arg(command));
     for (const QString& name : parser.optionNames()) {
         if (!allowed.contains(name))
             return usageError(QStringLiteral("--%1 does not go with %2.").arg(name, command));
     }
-    const int filesExpected = command == QLatin1String("import") ? 1 : 0;
+    const bool needsText = command == QLatin1String("find");
+    const int filesExpected = command == QLatin1String("import") || needsText ? 1 : 0;
     if (positional.size() - 1 != filesExpected) {
-        return usageError(filesExpected ? QStringLiteral("import needs one FILE to read.")
-                                        : QStringLiteral("%1 takes no FILE.").arg(command));
+        return usageError(needsText       ? QStringLiteral("find needs one search TEXT.")
+                          : filesExpected ? QStringLiteral("import needs one FILE to read.")
+                                          : QStringLiteral("%1 takes no FILE.").arg(command));
+    }
+    QString querySql;
+    if (needsText) {
+        const FindPlan plan = FindSearch::plan(FindOptions{false, false, true}, positional.at(1));
+        if (!plan.runs())
+            return usageError(plan.prompt);
+        querySql = plan.query;
     }
 
     const QString dbPath =
@@ -154,8 +168,8 @@ int DataTool::run(const QStringList& arguments)
         return importRecords(positional.at(1), dbPath, parser.value(table), parser.value(map),
                              parser.isSet(skipDuplicates));
     }
-    if (command == QLatin1String("export"))
-        return exportRecords(dbPath, parser.value(out), parser.isSet(excel));
+    if (command == QLatin1String("export") || needsText)
+        return exportRecords(dbPath, querySql, parser.value(out), parser.isSet(excel));
     return checkDatabase(dbPath);
 }
 
@@ -243,7 +257,8 @@ int DataTool::importRecords(const QString& file, const QString& dbPath, const QS
     return Success;
 }
 
-int DataTool::exportRecords(const QString& dbPath, const QString& outPath, bool byteOrderMark)
+int DataTool::exportRecords(const QString& dbPath, const QString& querySql, const QString& outPath,
+                            bool byteOrderMark)
 {
     OpenDatabase database;
     if (const Outcome opened = database.open(dbPath); !opened) {
@@ -261,8 +276,9 @@ int DataTool::exportRecords(const QString& dbPath, const QString& outPath, bool 
         device = file.get();
     }
     RecordExport::Options options;
+    options.querySql = querySql;
     options.byteOrderMark = byteOrderMark;
-    options.progress = progressLine(QStringLiteral("Exporting"));
+    options.progress = progressLine(querySql.isEmpty() ? QStringLiteral("Exporting") : QStringLiteral("Finding"));
     qint64 written = 0;
     Outcome exported = RecordExport::toCsv(database.database(), *device, options, &written);
     if (exported && file && !file->commit())
@@ -274,7 +290,8 @@ int DataTool::exportRecords(const QString& dbPath, const QString& outPath, bool 
     }
     endProgressLine();
     // Standard output may be the CSV itself, so the summary goes with the messages.
-    m_err.write(QStringLiteral("Exported %1 records%2.\n")
+    m_err.write(QStringLiteral("%1 %2 records%3.\n")
+                    .arg(querySql.isEmpty() ? QStringLiteral("Exported") : QStringLiteral("Found"))
                     .arg(written)
                     .arg(outPath.isEmpty() ? QString() : QStringLiteral(" to ") + native(outPath))
                     .toUtf8());

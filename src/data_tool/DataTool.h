@@ -6,7 +6,7 @@
 
 class QIODevice;
 
-// The orvo-data command line: import, export and check, on the database Orvo uses unless
+// The orvo-data command line: import, export, find and check, on the database Orvo uses unless
 // --db names another. Output goes to the given devices, so that tests read it back.
 class DataTool
 {
@@ -31,7 +31,8 @@ public:
 private:
     int importRecords(const QString& file, const QString& dbPath, const QString& table, const QString& map,
                       bool skipDuplicates);
-    int exportRecords(const QString& dbPath, const QString& outPath, bool byteOrderMark);
+    // Every record, or those that the query text finds.
+    int exportRecords(const QString& dbPath, const QString& querySql, const QString& outPath, bool byteOrderMark);
     int checkDatabase(const QString& dbPath);
 
     int usageError(const QString& message);

@@ -7,12 +7,14 @@
 
 class QIODevice;
 
-// Writes every record of Main as CSV (see CsvWriter): the header Description, Comments, F1 ...
-// F40, then one row per record in the order of the program's all-records list.
+// Writes records of Main as CSV (see CsvWriter): the header Description, Comments, F1 ... F40,
+// then one row per record in the order of the program's lists.
 namespace RecordExport {
 
 struct Options
 {
+    // A query text as Find builds it; empty for every record.
+    QString querySql;
     bool byteOrderMark = false;
     std::function<void(double done)> progress;
 };

@@ -79,6 +79,8 @@ private slots:
     void refusesWrongCommandLines_data();
     void refusesWrongCommandLines();
     void reportsWhatImportAndExportDid();
+    void findsFrequencies_data();
+    void findsFrequencies();
     void malformedCsvChangesNothing();
     void importsAccessTableThroughMapping();
     void refusesDatabasesInTheWrongPlace();
@@ -99,6 +101,7 @@ void TestDataTool::refusesWrongCommandLines_data()
     QTest::newRow("option of another command")
         << QStringList{"export", "--table", "T"} << "--table does not go with export.";
     QTest::newRow("import without file") << QStringList{"import"} << "import needs one FILE to read.";
+    QTest::newRow("find without text") << QStringList{"find"} << "find needs one search TEXT.";
     QTest::newRow("check with a file") << QStringList{"check", "x.csv"} << "check takes no FILE.";
     QTest::newRow("bad map") << QStringList{"import", "x.csv", "--map", "F41=Hz"} << "--map: F41 is not a field";
     QTest::newRow("value missing") << QStringList{"export", "--out"} << "Missing value after '--out'";
@@ -142,6 +145,56 @@ void TestDataTool::reportsWhatImportAndExportDid()
     QCOMPARE(run.status, 0);
     QCOMPARE(run.outBytes, bytes.mid(3));
     QCOMPARE(run.err, QStringLiteral("Exported 3 records.\n"));
+}
+
+void TestDataTool::findsFrequencies_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("found"); // descriptions, or the message
+
+    QTest::newRow("plain") << "728" << 0 << QStringList{"Echo"};
+    QTest::newRow("tolerance") << "728 ~ 1" << 0 << QStringList{"alpha", "Bravo", "Echo"};
+    QTest::newRow("percent") << "728~0.5%" << 0 << QStringList{"alpha", "Bravo", "Delta", "Echo"};
+    QTest::newRow("reversed range") << "729-727.5" << 0 << QStringList{"alpha", "Bravo", "Echo"};
+    QTest::newRow("nothing in the band") << "900-1000" << 0 << QStringList{};
+    QTest::newRow("below 1") << "0.5~1" << 2 << QStringList{"You need to enter a value 1 or greater"};
+    QTest::newRow("unit") << "728 Hz" << 2 << QStringList{"The frequency search needs a number such as 728"};
+}
+
+// A find writes the export's header and the export's very lines of the records found.
+void TestDataTool::findsFrequencies()
+{
+    QFETCH(QString, text);
+    QFETCH(int, status);
+    QFETCH(QStringList, found);
+
+    ToolFixture fixture;
+    const QString db = fixture.path(QStringLiteral("freqs.mdb"));
+    createDatabase(db, {TestRecord::make(QStringLiteral("Echo"), QStringLiteral("c, \"q\""), {"728"}),
+                        TestRecord::make(QStringLiteral("Delta"), QVariant(), {"abc", QVariant(), "731.64"}),
+                        TestRecord::make(QStringLiteral("alpha"), QVariant(), {"727.5"}),
+                        TestRecord::make(QStringLiteral("Zero"), QVariant(), {"0", "-728"}),
+                        TestRecord::make(QStringLiteral("Bravo"), QVariant(), {"5", " 0729 "})});
+    const QByteArray before = fileHash(db);
+    const Run run = fixture.run({"find", text, "--db", db});
+    QCOMPARE(run.status, status);
+    QCOMPARE(fileHash(db), before);
+    if (status != 0) {
+        QVERIFY2(run.err.contains(found.value(0)), qPrintable(run.err));
+        QCOMPARE(run.out, QString());
+        return;
+    }
+    QCOMPARE(run.err, QStringLiteral("Found %1 records.\n").arg(found.size()));
+    const QStringList exported = fixture.run({"export", "--db", db}).out.split(QStringLiteral("\r\n"));
+    QString expected = exported.first() + QStringLiteral("\r\n");
+    for (const QString& description : found) {
+        for (const QString& line : exported) {
+            if (line.startsWith(description + QLatin1Char(',')))
+                expected += line + QStringLiteral("\r\n");
+        }
+    }
+    QCOMPARE(run.out, expected);
 }
 
 void TestDataTool::malformedCsvChangesNothing()
