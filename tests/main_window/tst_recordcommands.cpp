@@ -32,6 +32,7 @@ private slots:
     void commandsNeedACurrentRecord();
     void deleteCancelledChangesNothing();
     void deleteRemovesRecordAndRunsFind();
+    void deleteRepeatsAToleranceSearch();
     void refusedDeleteKeepsRecord();
 
 private:
@@ -277,6 +278,22 @@ void TestRecordCommands::deleteRemovesRecordAndRunsFind()
     QCOMPARE(stored.size(), sampleRecords().size() - 1);
     for (const TestRecord& record : stored)
         QVERIFY(record.description.toString() != QLatin1String("Mike upper"));
+}
+
+void TestRecordCommands::deleteRepeatsAToleranceSearch()
+{
+    // Description first: ticking Frequencies beside it would untick both.
+    m_fixture->child<QCheckBox>("Check1_0")->click();
+    m_fixture->child<QCheckBox>("Check1_2")->click();
+    find(" 728 ~ 1 ");
+    QCOMPARE(listLines(), QStringList({"Alpha", "Echo"}));
+    QCOMPARE(m_fixture->child<QLabel>("Label2_0")->text(), QStringLiteral("Results :  2 records found"));
+    QVERIFY(m_fixture->form->module().QuerySql.contains(QStringLiteral("Main.F40 Between 727 And 729")));
+    selectLine(0);
+    QCOMPARE(m_fixture->child<QPlainTextEdit>("Text3")->toPlainText(), QStringLiteral(" 7.83,  20,  727.5"));
+    m_fixture->form->Command7_Click();
+    QCOMPARE(listLines(), QStringList({"Echo"}));
+    QCOMPARE(m_fixture->child<QLabel>("Label2_0")->text(), QStringLiteral("Results :  1 records found"));
 }
 
 void TestRecordCommands::refusedDeleteKeepsRecord()
