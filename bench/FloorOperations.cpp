@@ -115,6 +115,14 @@ qint64 FloorOperations::frequencyScan(const QString& value)
     return orderedDescriptions(terms.join(QStringLiteral(" OR ")));
 }
 
+qint64 FloorOperations::frequencyBandScan(const QString& low, const QString& high)
+{
+    QStringList terms;
+    for (int i = 1; i <= OrvoDatabase::FrequencyFields; ++i)
+        terms << QStringLiteral("CAST(F%1 AS REAL) BETWEEN %2 AND %3").arg(i).arg(low, high);
+    return orderedDescriptions(terms.join(QStringLiteral(" OR ")));
+}
+
 qint64 FloorOperations::pointRead(qint64 rowid)
 {
     Statement query(m_db, QStringLiteral("SELECT ") + OrvoDatabase::fieldNames().join(QStringLiteral(", ")) +

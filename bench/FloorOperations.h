@@ -26,6 +26,8 @@ public:
     qint64 orderedDescriptions(const QString& condition = QString());
     // The forty fields compared with = and joined by OR.
     qint64 frequencyScan(const QString& value);
+    // The forty fields read as numbers, CAST(Fn AS REAL) BETWEEN low AND high, joined by OR.
+    qint64 frequencyBandScan(const QString& low, const QString& high);
     // One record's fields by rowid; returns 1 when it was found.
     qint64 pointRead(qint64 rowid);
     // Writes the print export's lines (header, then description, comments, frequencies and a
