@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
 
 // File > Tips and About: the window and its text; AboutText is tested on its own.
@@ -16,9 +17,12 @@ class TestForm4 : public QObject
 
 private slots:
     void init() { QVERIFY(m_fixture.emplace().start({TestRecord::make("one")})); }
-    void cleanup();
-    void opensOnceBesideEnabledMainWindow();
-    void closingLeavesMainWindowAsItWas();
+    void cleanup()
+    {
+        m_fixture.reset();
+        QCOMPARE(openWindows().size(), 0);
+    }
+    void opensOnceAndClosesAlone();
 
 private:
     Form4* openAbout()
@@ -40,13 +44,7 @@ private:
     std::optional<MainWindowFixture> m_fixture;
 };
 
-void TestForm4::cleanup()
-{
-    m_fixture.reset();
-    QCOMPARE(openWindows().size(), 0);
-}
-
-void TestForm4::opensOnceBesideEnabledMainWindow()
+void TestForm4::opensOnceAndClosesAlone()
 {
     Form4* about = openAbout();
     QVERIFY(about && about->isVisible());
@@ -54,21 +52,19 @@ void TestForm4::opensOnceBesideEnabledMainWindow()
     QVERIFY(m_fixture->form->isEnabled());
     auto* text = about->findChild<QPlainTextEdit*>(QStringLiteral("Text1"));
     QCOMPARE(text->toPlainText(), AboutText::compose().replace(QLatin1String("\r\n"), QLatin1String("\n")));
+    QCOMPARE(text->font().pointSize(), 12);
     QVERIFY(!about->findChild<QLabel*>(QStringLiteral("Picture1"))->pixmap().isNull());
+    auto* close = about->findChild<QPushButton*>(QStringLiteral("Command1"));
+    QCOMPARE(close->text(), QStringLiteral("Close"));
 
     QCOMPARE(openAbout(), about);
     QVERIFY(about->isVisible());
     QVERIFY(m_fixture->boxes.shown.isEmpty());
-}
 
-void TestForm4::closingLeavesMainWindowAsItWas()
-{
-    Form4* about = openAbout();
-    QVERIFY(about);
     // Another window has disabled the main window meanwhile: closing this one must not enable it.
     m_fixture->form->setEnabled(false);
     QPointer<Form4> closed(about);
-    about->close();
+    QTest::mouseClick(close, Qt::LeftButton);
     QTRY_VERIFY(closed.isNull());
     QVERIFY(!m_fixture->form->isEnabled());
 }

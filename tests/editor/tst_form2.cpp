@@ -43,6 +43,9 @@ QStringList storedRecord(const QString& description, const QString& comments, QS
     return QStringList{description, comments} + frequencies;
 }
 
+// Drum as the editor shows it: null comments and F1 read as their defaults.
+const QStringList Drum = storedRecord("Drum", "No Comments", {"0", "20"});
+
 } // namespace
 
 class TestForm2 : public QObject
@@ -50,18 +53,22 @@ class TestForm2 : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void openAndLeave_data();
-    void openAndLeave();
+    void init() { QVERIFY(m_f.emplace().start(sampleRecords())); }
+    void cleanup()
+    {
+        // An editor still open refers to the main window: it goes first.
+        for (QWidget* window : QApplication::topLevelWidgets())
+            delete qobject_cast<Form2*>(window);
+        m_f.reset();
+    }
     void captionsAndFocusOrder();
-    void save_data();
-    void save();
+    void openTypeAndLeave_data();
+    void openTypeAndLeave();
     void refusedSave_data();
     void refusedSave();
 
 private:
-    Form2* openEditor(int mode, int row = 0);
+    Form2* openEditor(int mode);
     void click(QWidget* parent, const char* name)
     {
         QTest::mouseClick(parent->findChild<QPushButton*>(name), Qt::LeftButton);
@@ -70,30 +77,16 @@ private:
     void typeInto(Form2* editor, const QString& name, const QString& text);
     QVector<QStringList> stored() const { return texts(readDatabase(m_f->dbPath())); }
 
-    std::unique_ptr<MainWindowFixture> m_f;
+    std::optional<MainWindowFixture> m_f;
 };
 
-void TestForm2::init()
-{
-    m_f = std::make_unique<MainWindowFixture>();
-    QVERIFY(m_f->start(sampleRecords()));
-}
-
-void TestForm2::cleanup()
-{
-    // An editor still open refers to the main window: it goes first.
-    for (QWidget* window : QApplication::topLevelWidgets())
-        delete qobject_cast<Form2*>(window);
-    m_f.reset();
-}
-
-// Lists every record with Find first; Edit then takes the given row.
-Form2* TestForm2::openEditor(int mode, int row)
+// Lists every record with Find first; Edit then takes Drum.
+Form2* TestForm2::openEditor(int mode)
 {
     click(m_f->form.get(), "Command1");
     auto* list = m_f->child<QListView>(QStringLiteral("List1"));
     if (mode == EditMode)
-        list->setCurrentIndex(list->model()->index(row, 0));
+        list->setCurrentIndex(list->model()->index(1, 0));
     click(m_f->form.get(), mode == EditMode ? "Command6" : "Command5");
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (auto* editor = qobject_cast<Form2*>(window); editor && editor->isVisible())
@@ -128,11 +121,9 @@ void TestForm2::captionsAndFocusOrder()
     QVERIFY(editor);
     const QString previous = QStringLiteral("Your frequencies prior to you editing them ;-)");
     // name, caption or accessible name
-    const std::pair<const char*, QString> controls[] = {{"Text1", "Description"},
-                                                        {"Command1", "Save and Exit"},
-                                                        {"Label4", previous},
-                                                        {"Command2", "Exit - Do Not Save"},
-                                                        {"Text3_39", "F40"}};
+    const std::pair<const char*, QString> controls[] = {
+        {"Text1", "Description"}, {"Command1", "Save and Exit"}, {"Label4", previous},   {"Command2", "Exit - Do Not Save"},
+        {"Text3_39", "F40"},      {"Label1_0", "F1"},            {"Label1_3", "F31"}};
     for (const auto& [name, caption] : controls) {
         auto* widget = editor->findChild<QWidget*>(name);
         QCOMPARE(widget->accessibleName(), caption);
@@ -154,85 +145,47 @@ void TestForm2::captionsAndFocusOrder()
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
     QCOMPARE(visited, order);
+
+    // A click into a frequency box selects all of it, so that typing replaces the value.
+    auto* box = editor->findChild<QLineEdit*>("Text3_1");
+    QTest::mouseClick(box, Qt::LeftButton);
+    QCOMPARE(box->selectedText(), QStringLiteral("20"));
 }
 
-void TestForm2::save_data()
+void TestForm2::openTypeAndLeave_data()
 {
     QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("row");
-    QTest::addColumn<bool>("findRefuses");
     QTest::addColumn<QStringList>("typed"); // "box=text" pairs
-    QTest::addColumn<QStringList>("saved");
+    QTest::addColumn<QString>("leave"); // a button, or the close box
+    QTest::addColumn<QStringList>("saved"); // empty: nothing is stored
 
-    QTest::newRow("new, one blank as description")
-        << NewMode << 0 << false << QStringList{"Text1= "} << storedRecord(" ", "No Comments");
     QStringList asTyped = storedRecord(" Gong  ", "struck\nthen left", {"0727", "0", "about 9 Hz"});
     asTyped[41] = QStringLiteral("-1");
     QTest::newRow("new, values kept as typed")
-        << NewMode << 0 << false
+        << NewMode
         << QStringList{"Text1= Gong  ", "Text2=struck\nthen left", "Text3_0=0727", "Text3_2=about 9 Hz", "Text3_39=-1"}
-        << asTyped;
-    QTest::newRow("edit, No Comments shown and stored")
-        << EditMode << 1 << false << QStringList{} << storedRecord("Drum", "No Comments", {"0", "20"});
-    QTest::newRow("new, while Find refuses to search")
-        << NewMode << 0 << true << QStringList{"Text1=Gong"} << storedRecord("Gong", "No Comments");
+        << "Command1" << asTyped;
+    QTest::newRow("edit, No Comments shown and stored") << EditMode << QStringList{} << "Command1" << Drum;
+    QTest::newRow("new, a blank as description, while Find refuses to search")
+        << NewMode << QStringList{"Text1= "} << "Command1 while Find refuses" << storedRecord(" ", "No Comments");
+    const QStringList changes{"Text1=Gong", "Text3_0=1"};
+    QTest::newRow("new, Exit - Do Not Save") << NewMode << changes << "Command2" << QStringList{};
+    QTest::newRow("edit, close box") << EditMode << changes << "close box" << QStringList{};
 }
 
-void TestForm2::save()
+void TestForm2::openTypeAndLeave()
 {
     QFETCH(int, mode);
-    QFETCH(int, row);
-    QFETCH(bool, findRefuses);
     QFETCH(QStringList, typed);
+    QFETCH(QString, leave);
     QFETCH(QStringList, saved);
 
-    QPointer<Form2> editor = openEditor(mode, row);
-    QVERIFY(editor);
-    for (const QString& entry : typed)
-        typeInto(editor, entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
-    if (findRefuses) // with no search option ticked
-        m_f->child<QCheckBox>(QStringLiteral("Check1_0"))->setChecked(false);
-    click(editor, "Command1");
-
-    QTRY_VERIFY(editor.isNull());
-    QVERIFY(m_f->form->isEnabled());
-    QCOMPARE(m_f->boxes.shown.size(), findRefuses ? 1 : 0);
-    QVector<QStringList> expected = texts(sampleRecords());
-    if (mode == NewMode)
-        expected << saved;
-    else
-        expected[row] = saved; // stored and listed in the same order
-    QCOMPARE(stored(), expected);
-    // Find ran again and listed the saved record, unless it refused to search.
-    const QAbstractItemModel* list = m_f->child<QListView>(QStringLiteral("List1"))->model();
-    QCOMPARE(list->rowCount(), findRefuses ? 3 : expected.size());
-    QCOMPARE(list->match(list->index(0, 0), Qt::DisplayRole, saved.at(0), 1, Qt::MatchExactly).size(),
-             findRefuses ? 0 : 1);
-}
-
-void TestForm2::openAndLeave_data()
-{
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<bool>("closeBox");
-    QTest::addColumn<QStringList>("shown");
-
-    const QStringList drum = storedRecord("Drum", "No Comments", {"0", "20"}); // null comments and F1
-    QTest::newRow("new, Exit - Do Not Save") << NewMode << false << QStringList(42, QString());
-    QTest::newRow("edit, close box") << EditMode << true << drum;
-}
-
-void TestForm2::openAndLeave()
-{
-    QFETCH(int, mode);
-    QFETCH(bool, closeBox);
-    QFETCH(QStringList, shown);
-
-    QPointer<Form2> editor = openEditor(mode, 1);
+    QPointer<Form2> editor = openEditor(mode);
     QVERIFY(editor);
     QCOMPARE(editor->windowTitle(),
              QString(mode == NewMode ? "Orvo - NEW Database Entry" : "Orvo - EDIT Database Entry"));
     QVERIFY(!m_f->form->isEnabled());
-    QCOMPARE(boxes(editor), shown);
+    QCOMPARE(boxes(editor), mode == NewMode ? QStringList(42, QString()) : Drum);
     // The frequencies as the main window built them, shown only when editing.
     auto* previous = editor->findChild<QPlainTextEdit*>("Text4");
     QCOMPARE(previous->isVisible(), mode == EditMode);
@@ -242,16 +195,33 @@ void TestForm2::openAndLeave()
         QCOMPARE(previous->toPlainText(), m_f->child<QPlainTextEdit>(QStringLiteral("Text3"))->toPlainText());
     }
 
-    typeInto(editor, "Text1", "Gong");
-    typeInto(editor, "Text3_0", "1");
-    if (closeBox)
+    for (const QString& entry : typed)
+        typeInto(editor, entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
+    const bool findRefuses = leave.endsWith("while Find refuses");
+    if (findRefuses) // with no search option ticked
+        m_f->child<QCheckBox>(QStringLiteral("Check1_0"))->setChecked(false);
+    if (leave == "close box")
         QVERIFY(editor->close());
     else
-        click(editor, "Command2");
+        click(editor, leave.section(QLatin1Char(' '), 0, 0).toLatin1().constData());
     QTRY_VERIFY(editor.isNull());
     QVERIFY(m_f->form->isEnabled());
-    QVERIFY(m_f->boxes.shown.isEmpty());
-    QCOMPARE(stored(), texts(sampleRecords()));
+    QCOMPARE(m_f->boxes.shown.size(), findRefuses ? 1 : 0);
+    QVector<QStringList> expected = texts(sampleRecords());
+    if (saved.isEmpty()) {
+        QCOMPARE(stored(), expected);
+        return;
+    }
+    if (mode == NewMode)
+        expected << saved;
+    else
+        expected[1] = saved; // stored and listed in the same order
+    QCOMPARE(stored(), expected);
+    // Find ran again and listed the saved record, unless it refused to search.
+    const QAbstractItemModel* list = m_f->child<QListView>(QStringLiteral("List1"))->model();
+    QCOMPARE(list->rowCount(), findRefuses ? 3 : expected.size());
+    QCOMPARE(list->match(list->index(0, 0), Qt::DisplayRole, saved.at(0), 1, Qt::MatchExactly).size(),
+             findRefuses ? 0 : 1);
 }
 
 void TestForm2::refusedSave_data()
@@ -276,7 +246,7 @@ void TestForm2::refusedSave()
     QFETCH(QString, title);
     QFETCH(QString, prompt);
 
-    QPointer<Form2> editor = openEditor(mode, 2);
+    QPointer<Form2> editor = openEditor(mode);
     QVERIFY(editor);
     typeInto(editor, "Text1", readOnly ? "Harp" : "");
     typeInto(editor, "Text2", "kept");
@@ -307,7 +277,7 @@ void TestForm2::refusedSave()
     if (mode == NewMode)
         expected << storedRecord("Harp", "kept", {"0", "0", "0", "0", "55"});
     else
-        expected[2] = storedRecord("Harp", "kept", {"440", "0", "0", "0", "55"});
+        expected[1] = storedRecord("Harp", "kept", {"0", "20", "0", "0", "55"});
     QCOMPARE(stored(), expected);
 }
 

@@ -11,51 +11,31 @@ class TestAppIcon : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup();
-    void everyWindowShowsTheIcon();
+    void everyWindowShowsTheIcon()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.start({TestRecord::make("Alpha", "first", {"7.83"})}));
+        QApplication::setWindowIcon(AppIcon::icon());
+        const qint64 appIcon = QApplication::windowIcon().cacheKey();
+        f.form->Command5_Click();
+        f.form->Command4_Click();
+        f.form->pLr_Click();
+        f.form->TipsandHelp_Click();
 
-private:
-    std::unique_ptr<MainWindowFixture> m_fixture;
-};
-
-void TestAppIcon::cleanup()
-{
-    if (m_fixture) {
-        const QWidgetList windows = QApplication::topLevelWidgets();
-        for (QWidget* window : windows) {
-            if (window != m_fixture->form.get() && window->isVisible())
+        QStringList seen;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (!window->isVisible())
+                continue;
+            seen << window->objectName() + (window->windowIcon().cacheKey() == appIcon ? "" : " without the icon");
+            // The other windows refer to the main window: they go first.
+            if (window != f.form.get())
                 window->close();
         }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        m_fixture.reset();
+        seen.sort();
+        QCOMPARE(seen, QStringList({"Form1", "Form2", "Form3", "Form4", "Form5"}));
     }
-    QApplication::setWindowIcon(QIcon());
-}
-
-void TestAppIcon::everyWindowShowsTheIcon()
-{
-    m_fixture = std::make_unique<MainWindowFixture>();
-    QVERIFY(m_fixture->start({TestRecord::make("Alpha", "first", {"7.83"})}));
-    QApplication::setWindowIcon(AppIcon::icon());
-    const qint64 appIcon = QApplication::windowIcon().cacheKey();
-
-    Form1& form = *m_fixture->form;
-    form.Command5_Click();
-    form.Command4_Click();
-    form.pLr_Click();
-    form.TipsandHelp_Click();
-
-    QStringList seen;
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget* window : windows) {
-        if (!window->isVisible())
-            continue;
-        seen << window->objectName();
-        QVERIFY2(window->windowIcon().cacheKey() == appIcon, qPrintable(window->objectName()));
-    }
-    seen.sort();
-    QCOMPARE(seen, QStringList({"Form1", "Form2", "Form3", "Form4", "Form5"}));
-}
+};
 
 QTEST_MAIN(TestAppIcon)
 #include "tst_appicon.moc"

@@ -56,6 +56,9 @@ void TestFrequencyBand::initTestCase()
                                record("1.5E+2", {"1.5E+2"}),
                                record("99.999", {"99.999"}),
                                record("200.001", {"200.001"}),
+                               // Texts that CAST AS REAL rounds one step past them, up and down.
+                               record("308.86...", {"308.8635328391991095008714"}),
+                               record("301.99...", {"301.9959897760587921341227"}),
                                record("not numbers", {"728 Hz", "abc", "", "+-1", "7.28e2x"}),
                                record("zero and below", {"0", "-728", "0.0", "-0"}),
                                record("null fields", {nullText(), nullText()}),
@@ -109,6 +112,10 @@ void TestFrequencyBand::search_data()
     QTest::newRow("range") << "100-200" << QStringList{"1.5E+2", "100", "200"} << runs;
     QTest::newRow("range reversed") << "200 - 100" << QStringList{"1.5E+2", "100", "200"} << runs;
     QTest::newRow("range of one") << "7.85-7.85" << QStringList{"7.85"} << runs;
+    QTest::newRow("upper bound that rounds up") << "308-308.8635328391991095008714" << QStringList{"308.86..."}
+                                                << runs;
+    QTest::newRow("lower bound that rounds down") << "301.9959897760587921341227-302" << QStringList{"301.99..."}
+                                                  << runs;
     QTest::newRow("nothing in it") << "5000~1" << QStringList{} << runs;
     QTest::newRow("range down to zero") << "1-0" << QStringList{} << runs;
 
@@ -117,6 +124,7 @@ void TestFrequencyBand::search_data()
     QTest::newRow("leading number below 1") << "0.5~1" << QStringList{} << small;
     QTest::newRow("no leading number") << "~1" << QStringList{} << small;
     QTest::newRow("no tolerance") << "728~" << QStringList{} << unreadable;
+    QTest::newRow("trailing point") << "7." << QStringList{} << unreadable;
     QTest::newRow("unit") << "728 Hz" << QStringList{} << unreadable;
     QTest::newRow("three parts") << "7-8-9" << QStringList{} << unreadable;
     QTest::newRow("percent on a range") << "720-730%" << QStringList{} << unreadable;
