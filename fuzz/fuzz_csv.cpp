@@ -1,6 +1,6 @@
 // CSV read, written and read again gives the same columns and rows.
-#include "store/CsvReader.h"
-#include "store/CsvWriter.h"
+#include "exchange/CsvReader.h"
+#include "exchange/CsvWriter.h"
 
 #include <QBuffer>
 

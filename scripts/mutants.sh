@@ -35,7 +35,7 @@ fault()
 }
 
 # ---------------------------------------------------------------------------------------------
-# src/store
+# src/store, src/repair, src/exchange
 fault store-word-like-blank src/store/QueryTexts.cpp \
     'QStringLiteral(" From Main WHERE ((Main.Comments Like ");' \
     'QStringLiteral(" From Main WHERE ((Main.Comments Like");' \
@@ -76,16 +76,16 @@ fault store-update-where src/store/Data1.cpp \
     'QStringLiteral(" WHERE rowid = ?"));' \
     'QStringLiteral(" WHERE rowid >= ?"));' \
     "saving an edited record overwrites every record stored after it as well"
-fault store-read-slot src/store/Data1.cpp \
-    'sqlite3_bind_int64(m_rowStatement, i + 1, m_keys.at(from + i));' \
-    'sqlite3_bind_int64(m_rowStatement, i, m_keys.at(from + i));' \
+fault store-read-slot src/store/RecordRowReader.cpp \
+    'sqlite3_bind_int64(m_statement, i + 1, keys[i]);' \
+    'sqlite3_bind_int64(m_statement, i, keys[i]);' \
     "the first record of every block read ahead reads as empty (parameter slot off by one)"
-fault store-csv-empty-text src/store/CsvWriter.cpp \
+fault store-csv-empty-text src/exchange/CsvWriter.cpp \
     'const bool quoted = value->isEmpty() ||
                         std::any_of(' \
     'const bool quoted = std::any_of(' \
     "a CSV export writes an empty text like a null, so it is imported back as null"
-fault store-import-repeat src/store/RecordImport.cpp \
+fault store-import-repeat src/exchange/RecordImport.cpp \
     '                continue;
             }
             keys.insert(key);
@@ -94,15 +94,15 @@ fault store-import-repeat src/store/RecordImport.cpp \
             }
 ' \
     "--skip-duplicates keeps a record that repeats one imported just before it"
-fault store-csv-quoted-empty src/store/CsvReader.cpp \
+fault store-csv-quoted-empty src/exchange/CsvReader.cpp \
     'value = QLatin1String(""); // empty text, not null' \
     'value = QString();' \
     'a CSV field "" is imported as a null instead of an empty text'
-fault store-repair-title src/store/DatabaseRepair.cpp \
+fault store-repair-title src/repair/DatabaseRepair.cpp \
     'return ok && !damaged ? QStringLiteral("Good News !")' \
     'return ok ? QStringLiteral("Good News !")' \
     "a repair that found damage is still titled Good News !"
-fault store-repair-unchecked-copy src/store/DatabaseRepair.cpp \
+fault store-repair-unchecked-copy src/repair/DatabaseRepair.cpp \
     '        if (!damaged) {
             if (const Outcome o = checked(Step::CheckCopy, checkCopy(expectedRecords, &damaged)); !o)
                 return fail(result, Step::CheckCopy, o.error);
@@ -110,12 +110,12 @@ fault store-repair-unchecked-copy src/store/DatabaseRepair.cpp \
 ' \
     '' \
     "the compacted copy replaces the database unchecked, so damage copied over is never salvaged"
-fault store-repair-permissions src/store/DatabaseRepair.cpp \
+fault store-repair-permissions src/repair/DatabaseRepair.cpp \
     '    QFile::setPermissions(m_temporaryPath, QFileInfo(m_databasePath).permissions());
 ' \
     '' \
     "a repaired database gets default permissions: a private file becomes readable by others"
-fault store-repair-message src/store/DatabaseRepair.cpp \
+fault store-repair-message src/repair/DatabaseRepair.cpp \
     'QStringLiteral("FREQ.MDB file successfully repaired and compacted.")' \
     'QStringLiteral("freqs.mdb file successfully repaired and compacted.")' \
     "the repair's success message names the file differently"
@@ -139,7 +139,7 @@ fault store-number-sign-blank src/store/FrequencyText.cpp \
 " \
     '' \
     "positive numbers lose the blank in their sign place (frequency lists, count label, build number)"
-fault store-access-rename-failed src/store/AccessConversion.cpp \
+fault store-access-rename-failed src/exchange/AccessConversion.cpp \
     '    result.records = built.records;
     if (!result.outcome)
         return result;

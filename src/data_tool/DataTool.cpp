@@ -1,13 +1,13 @@
 #include "data_tool/DataTool.h"
 
-#include "store/AccessReader.h"
-#include "store/CsvReader.h"
+#include "exchange/AccessReader.h"
+#include "exchange/CsvReader.h"
 #include "store/DatabaseCheck.h"
-#include "store/FieldMapping.h"
+#include "exchange/FieldMapping.h"
 #include "store/FindSearch.h"
 #include "store/OrvoDatabase.h"
-#include "store/RecordExport.h"
-#include "store/RecordImport.h"
+#include "exchange/RecordExport.h"
+#include "exchange/RecordImport.h"
 
 #include <QCommandLineParser>
 #include <QDir>

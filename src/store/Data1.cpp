@@ -1,144 +1,15 @@
 #include "store/Data1.h"
 
-#include "store/FrequencyIndex.h"
 #include "store/OrvoDatabase.h"
+#include "store/RecordKeys.h"
 #include "store/SqlTranslation.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
-#include <array>
-#include <cstring>
 #include <sqlite3.h>
-#include <string>
 
 namespace {
-
-// Rows read at once on a walk through the record set (the print export's).
-constexpr int ReadAhead = 256;
-
-QString engineMessage(sqlite3* handle)
-{
-    return QString::fromUtf8(sqlite3_errmsg(handle));
-}
-
-QVariant columnValue(sqlite3_stmt* statement, int column)
-{
-    // Most frequency fields hold "0": one shared text instead of a new one each time.
-    static const QVariant zero(QStringLiteral("0"));
-    switch (sqlite3_column_type(statement, column)) {
-    case SQLITE_NULL:
-        return QVariant(QMetaType(QMetaType::QString));
-    case SQLITE_INTEGER:
-        return QVariant(qint64(sqlite3_column_int64(statement, column)));
-    case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(statement, column));
-    case SQLITE_BLOB:
-        return QByteArray(static_cast<const char*>(sqlite3_column_blob(statement, column)),
-                          sqlite3_column_bytes(statement, column));
-    default: {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-        const int bytes = sqlite3_column_bytes(statement, column);
-        if (bytes == 1 && text[0] == '0')
-            return zero;
-        return QString::fromUtf8(text, bytes);
-    }
-    }
-}
-
-// No query of Main has more rows than its highest rowid, and reserving that much costs only
-// address space (untouched pages of a large block are never mapped in), so the lists never
-// grow and copy themselves while a million rows come in.
-qsizetype rowsAtMost(sqlite3* handle)
-{
-    constexpr qsizetype Cap = 1 << 21;
-    sqlite3_stmt* statement = nullptr;
-    qsizetype bound = 0;
-    if (sqlite3_prepare_v2(handle, "SELECT max(rowid) FROM Main", -1, &statement, nullptr) == SQLITE_OK &&
-        sqlite3_step(statement) == SQLITE_ROW)
-        bound = qsizetype(qBound<sqlite3_int64>(0, sqlite3_column_int64(statement, 0), Cap));
-    sqlite3_finalize(statement);
-    return bound;
-}
-
-// Collects rows on the stack and hands them to the record set's lists a block at a time: an
-// append per row and list costs more than stepping the query itself.
-class RowBatch
-{
-public:
-    explicit RowBatch(Data1::KeyRows& rows) : m_rows(rows), m_textSize(rows.descriptions.text.size())
-    {
-        m_text.reserve(Rows * 64);
-    }
-
-    void add(qint64 key, const char* utf8, int bytes)
-    {
-        m_keys[m_count] = key;
-        if (utf8 && bytes > 0) {
-            m_text.append(utf8, std::size_t(bytes));
-            m_textSize += bytes;
-        }
-        m_ends[m_count] = m_textSize;
-        if (++m_count == Rows)
-            flush();
-    }
-
-    void flush()
-    {
-        if (m_count == 0)
-            return;
-        const qsizetype before = m_rows.keys.size();
-        m_rows.keys.resize(before + m_count);
-        std::memcpy(m_rows.keys.data() + before, m_keys.data(), sizeof(qint64) * std::size_t(m_count));
-        m_rows.descriptions.ends.resize(before + m_count);
-        std::memcpy(m_rows.descriptions.ends.data() + before, m_ends.data(), sizeof(qsizetype) * std::size_t(m_count));
-        m_rows.descriptions.text.append(m_text.data(), qsizetype(m_text.size()));
-        m_text.clear();
-        m_count = 0;
-    }
-
-private:
-    static constexpr int Rows = 1024;
-    Data1::KeyRows& m_rows;
-    std::array<qint64, Rows> m_keys;
-    std::array<qsizetype, Rows> m_ends;
-    std::string m_text;
-    qsizetype m_textSize;
-    int m_count = 0;
-};
-
-// Steps the keys query into rows (emptied first; their buffers are reused): all rows, or only
-// the first when firstOnly.
-void readKeys(sqlite3* handle, const QByteArray& sql, bool firstOnly, Data1::KeyRows& rows)
-{
-    rows.keys.clear();
-    rows.descriptions.clear();
-    rows.error.clear();
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(handle, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK) {
-        rows.error = engineMessage(handle);
-        return;
-    }
-    if (!firstOnly) {
-        const qsizetype expected = rowsAtMost(handle);
-        rows.keys.reserve(expected);
-        rows.descriptions.reserve(expected);
-    }
-    RowBatch batch(rows);
-    int step;
-    while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 1));
-        batch.add(sqlite3_column_int64(statement, 0), text, sqlite3_column_bytes(statement, 1));
-        if (firstOnly) {
-            step = SQLITE_DONE;
-            break;
-        }
-    }
-    batch.flush();
-    if (step != SQLITE_DONE)
-        rows.error = engineMessage(handle);
-    sqlite3_finalize(statement);
-}
 
 // A write that waited out the busy timeout behind another program's lock can be tried again.
 Outcome writeFailure(const QSqlError& error)
@@ -150,54 +21,6 @@ Outcome writeFailure(const QSqlError& error)
 }
 
 } // namespace
-
-void Data1::DescriptionTexts::reserve(qsizetype rows)
-{
-    ends.reserve(rows);
-    text.reserve(rows * 40);
-}
-
-void Data1::DescriptionTexts::clear()
-{
-    // resize keeps the allocation, clear would free it.
-    text.resize(0);
-    ends.clear();
-}
-
-QString Data1::DescriptionTexts::at(qsizetype row) const
-{
-    const qsizetype start = row > 0 ? ends.at(row - 1) : 0;
-    return QString::fromUtf8(text.constData() + start, ends.at(row) - start);
-}
-
-QStringList Data1::DescriptionTexts::toList() const
-{
-    QStringList all;
-    all.reserve(size());
-    for (qsizetype row = 0; row < size(); ++row)
-        all.append(at(row));
-    return all;
-}
-
-void Data1::DescriptionTexts::replace(qsizetype row, const QString& description)
-{
-    const qsizetype start = row > 0 ? ends.at(row - 1) : 0;
-    const QByteArray utf8 = description.toUtf8();
-    const qsizetype change = utf8.size() - (ends.at(row) - start);
-    text.replace(start, ends.at(row) - start, utf8);
-    for (qsizetype i = row; i < ends.size(); ++i)
-        ends[i] += change;
-}
-
-void Data1::DescriptionTexts::remove(qsizetype row)
-{
-    const qsizetype start = row > 0 ? ends.at(row - 1) : 0;
-    const qsizetype length = ends.at(row) - start;
-    text.remove(start, length);
-    ends.removeAt(row);
-    for (qsizetype i = row; i < ends.size(); ++i)
-        ends[i] -= length;
-}
 
 Data1::Data1() : m_connectionName(QStringLiteral("orvo-data1-") + QUuid::createUuid().toString(QUuid::WithoutBraces)) {}
 
@@ -246,18 +69,13 @@ Outcome Data1::refresh()
     if (const Outcome opened = ensureOpen(); !opened)
         return opened;
 
-    // Another program may have dropped the frequency index's triggers since the file was
-    // opened, so a search that would read the index asks first.
-    TranslatedQuery query = SqlTranslation::withShortcut(plain, FastPathSupport{true, true, true});
-    if (query.fastPath == QLatin1String(SqlTranslation::FrequencyIndexShortcut) ||
-        query.fastPath == QLatin1String(SqlTranslation::FrequencyBandShortcut))
-        query = SqlTranslation::withShortcut(std::move(plain), FrequencyIndex::support(database()));
+    const TranslatedQuery query = RecordKeys::withShortcuts(std::move(plain), database());
     const QByteArray sql = query.keysSql().toUtf8();
     // Only a query without conditions is read lazily: its first row costs nothing, and it can
     // fail on no row that the first one did not.
     const bool firstOnly = !query.fromAndWhere.contains(QLatin1String("WHERE"), Qt::CaseInsensitive);
     KeyRows& rows = m_spareRows;
-    readKeys(OrvoDatabase::handle(database()), sql, firstOnly, rows);
+    RecordKeys::read(OrvoDatabase::handle(database()), sql, firstOnly, rows);
     if (!rows.error.isEmpty())
         return Outcome::failure(rows.error);
 
@@ -281,7 +99,7 @@ void Data1::completeKeys() const
 {
     if (m_remainingKeysSql.isEmpty())
         return;
-    readKeys(OrvoDatabase::handle(database()), m_remainingKeysSql.toUtf8(), false, m_spareRows);
+    RecordKeys::read(OrvoDatabase::handle(database()), m_remainingKeysSql.toUtf8(), false, m_spareRows);
     m_remainingKeysSql.clear();
     // The first row was read already; a failure now leaves the record set at that row.
     if (!m_spareRows.error.isEmpty() || m_spareRows.keys.isEmpty())
@@ -359,64 +177,6 @@ void Data1::forgetRows() const
     m_lastRead = -2;
 }
 
-void Data1::finalizeStatements() const
-{
-    sqlite3_finalize(m_rowStatement);
-    m_rowStatement = nullptr;
-    m_rowStatementFields.clear();
-}
-
-// Reads the rows at positions from .. from + count - 1 in one statement.
-bool Data1::fetchRows(int from, int count) const
-{
-    sqlite3* handle = OrvoDatabase::handle(database());
-    if (!handle)
-        return false;
-    if (!m_rowStatement || m_rowStatementFields != m_fields) {
-        finalizeStatements();
-        QStringList columns{QStringLiteral("rowid")};
-        for (const QString& name : m_fields)
-            columns << QLatin1Char('"') + name + QLatin1Char('"');
-        QStringList marks;
-        for (int i = 1; i <= ReadAhead; ++i)
-            marks << QStringLiteral("?%1").arg(i);
-        const QByteArray sql =
-            (QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) +
-             QStringLiteral(" FROM Main WHERE rowid IN (") + marks.join(QStringLiteral(", ")) + QLatin1Char(')'))
-                .toUtf8();
-        if (sqlite3_prepare_v2(handle, sql.constData(), int(sql.size()), &m_rowStatement, nullptr) != SQLITE_OK) {
-            finalizeStatements();
-            return false;
-        }
-        m_rowStatementFields = m_fields;
-    }
-    count = qMin(count, ReadAhead);
-    QHash<qint64, int> slotOfKey;
-    slotOfKey.reserve(count);
-    for (int i = 0; i < ReadAhead; ++i) {
-        if (i < count) {
-            sqlite3_bind_int64(m_rowStatement, i + 1, m_keys.at(from + i));
-            slotOfKey.insert(m_keys.at(from + i), i);
-        } else {
-            sqlite3_bind_null(m_rowStatement, i + 1);
-        }
-    }
-    QVector<Row> rows(count);
-    while (sqlite3_step(m_rowStatement) == SQLITE_ROW) {
-        const int slot = slotOfKey.value(sqlite3_column_int64(m_rowStatement, 0), -1);
-        if (slot < 0)
-            continue;
-        Row& row = rows[slot];
-        row.reserve(m_fields.size());
-        for (int i = 0; i < m_fields.size(); ++i)
-            row.append(columnValue(m_rowStatement, i + 1));
-    }
-    sqlite3_reset(m_rowStatement);
-    m_rows = std::move(rows);
-    m_rowsFrom = from;
-    return true;
-}
-
 const Data1::Row* Data1::currentRow() const
 {
     if (!hasCurrentRecord())
@@ -424,9 +184,11 @@ const Data1::Row* Data1::currentRow() const
     const int p = m_position;
     if (m_rowsFrom < 0 || p < m_rowsFrom || p >= m_rowsFrom + m_rows.size()) {
         // A walk from row to row reads ahead; a jump reads the one row.
-        const int count = p == m_lastRead + 1 ? ReadAhead : 1;
-        if (!fetchRows(p, qMin<qsizetype>(count, m_keys.size() - p)))
+        const int count = p == m_lastRead + 1 ? RecordRowReader::ReadAhead : 1;
+        if (!m_rowReader.read(OrvoDatabase::handle(database()), m_fields, m_keys.constData() + p,
+                              int(qMin<qsizetype>(count, m_keys.size() - p)), m_rows))
             return nullptr;
+        m_rowsFrom = p;
     }
     m_lastRead = p;
     const Row& row = m_rows.at(p - m_rowsFrom);
@@ -548,7 +310,7 @@ Outcome Data1::deleteCurrent()
 
 void Data1::close()
 {
-    finalizeStatements();
+    m_rowReader.reset();
     if (m_openName.isEmpty() && !QSqlDatabase::contains(m_connectionName))
         return;
     {
@@ -560,7 +322,7 @@ void Data1::close()
     m_openName.clear();
     m_keys.clear();
     m_descriptions = DescriptionTexts();
-    m_spareRows = Data1::KeyRows();
+    m_spareRows = KeyRows();
     m_remainingKeysSql.clear();
     m_fastPath.clear();
     m_position = 0;

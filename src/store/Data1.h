@@ -1,6 +1,8 @@
 #pragma once
 
 #include "store/Outcome.h"
+#include "store/RecordKeys.h"
+#include "store/RecordRowReader.h"
 
 #include <QHash>
 #include <QSqlDatabase>
@@ -9,8 +11,6 @@
 #include <QVariant>
 #include <QVector>
 #include <optional>
-
-struct sqlite3_stmt;
 
 // The data control: one database file, one query text, and the record set that the query
 // produced. The record set keeps only its rows' keys (and descriptions, which every listing
@@ -74,28 +74,8 @@ public:
     // The rowids of the record set in order (tests compare record sets with them).
     const QVector<qint64>& keys() const;
 
-    // Rows' descriptions kept as UTF-8 one after another: a few bytes of overhead per row
-    // instead of a string object each.
-    struct DescriptionTexts
-    {
-        QByteArray text;
-        QVector<qsizetype> ends;
-
-        qsizetype size() const { return ends.size(); }
-        void reserve(qsizetype rows);
-        void clear();
-        QString at(qsizetype row) const;
-        QStringList toList() const;
-        void replace(qsizetype row, const QString& description);
-        void remove(qsizetype row);
-    };
-
-    struct KeyRows
-    {
-        QVector<qint64> keys;
-        DescriptionTexts descriptions;
-        QString error;
-    };
+    using DescriptionTexts = ::DescriptionTexts;
+    using KeyRows = ::KeyRows;
 
     // descriptions() packed, without a string per row: what a list view over the record set
     // holds (sharing, not copying, the buffers).
@@ -114,9 +94,7 @@ private:
     void completeKeys() const;
     void takeRows() const;
     const Row* currentRow() const;
-    bool fetchRows(int from, int count) const;
     void forgetRows() const;
-    void finalizeStatements() const;
     std::optional<int> columnOf(const QString& name) const;
 
     QString m_connectionName;
@@ -139,8 +117,7 @@ private:
     mutable int m_rowsFrom = -1;
     mutable QVector<Row> m_rows;
     mutable int m_lastRead = -2;
-    mutable sqlite3_stmt* m_rowStatement = nullptr;
-    mutable QStringList m_rowStatementFields;
+    mutable RecordRowReader m_rowReader;
 
     EditState m_editState = EditState::None;
     QHash<QString, QVariant> m_pending;

@@ -1,7 +1,7 @@
 #include "main_window/Form1.h"
-#include "store/AccessConversion.h"
+#include "exchange/AccessConversion.h"
 #include "store/OrvoDatabase.h"
-#include "store/TableSource.h"
+#include "exchange/TableSource.h"
 #include "support/TestSupport.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "store/AccessReader.h"
-#include "store/FieldMapping.h"
+#include "exchange/AccessReader.h"
+#include "exchange/FieldMapping.h"
 #include "store/OrvoDatabase.h"
-#include "store/RecordImport.h"
+#include "exchange/RecordImport.h"
 #include "support/TestSupport.h"
 
 #include <QDir>

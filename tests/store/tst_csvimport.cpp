@@ -1,9 +1,9 @@
-#include "store/CsvReader.h"
-#include "store/CsvWriter.h"
-#include "store/FieldMapping.h"
+#include "exchange/CsvReader.h"
+#include "exchange/CsvWriter.h"
+#include "exchange/FieldMapping.h"
 #include "store/OrvoDatabase.h"
-#include "store/RecordExport.h"
-#include "store/RecordImport.h"
+#include "exchange/RecordExport.h"
+#include "exchange/RecordImport.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>

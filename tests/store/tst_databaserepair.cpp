@@ -1,5 +1,5 @@
 #include "DatabaseFiles.h"
-#include "store/DatabaseRepair.h"
+#include "repair/DatabaseRepair.h"
 #include "store/FrequencyIndex.h"
 #include "store/OrvoDatabase.h"
 #include "store/SqliteFile.h"

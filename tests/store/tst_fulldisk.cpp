@@ -1,6 +1,6 @@
 #include "editor/RecordForm.h"
 #include "printing/ExportText.h"
-#include "store/DatabaseRepair.h"
+#include "repair/DatabaseRepair.h"
 #include "store/Data1.h"
 #include "store/QueryTexts.h"
 #include "support/TestSupport.h"

@@ -1,7 +1,7 @@
 #include "FaultChecks.h"
 #include "FaultyVfs.h"
 
-#include "store/DatabaseRepair.h"
+#include "repair/DatabaseRepair.h"
 
 #include <QTemporaryDir>
 #include <QTest>

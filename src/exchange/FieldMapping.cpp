@@ -1,4 +1,4 @@
-#include "store/FieldMapping.h"
+#include "exchange/FieldMapping.h"
 
 #include "store/OrvoDatabase.h"
 

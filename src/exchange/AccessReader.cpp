@@ -1,4 +1,4 @@
-#include "store/AccessReader.h"
+#include "exchange/AccessReader.h"
 
 #include "store/OrvoDatabase.h"
 

@@ -1,6 +1,6 @@
-#include "store/RecordExport.h"
+#include "exchange/RecordExport.h"
 
-#include "store/CsvWriter.h"
+#include "exchange/CsvWriter.h"
 #include "store/FrequencyIndex.h"
 #include "store/OrvoDatabase.h"
 #include "store/QueryTexts.h"

@@ -1,4 +1,4 @@
-#include "store/CsvWriter.h"
+#include "exchange/CsvWriter.h"
 
 #include <QIODevice>
 

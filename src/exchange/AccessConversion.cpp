@@ -1,10 +1,10 @@
-#include "store/AccessConversion.h"
+#include "exchange/AccessConversion.h"
 
-#include "store/AccessReader.h"
+#include "exchange/AccessReader.h"
 #include "store/DatabaseCheck.h"
-#include "store/FieldMapping.h"
+#include "exchange/FieldMapping.h"
 #include "store/OrvoDatabase.h"
-#include "store/RecordImport.h"
+#include "exchange/RecordImport.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "store/RecordImport.h"
+#include "exchange/RecordImport.h"
 
 #include "store/OrvoDatabase.h"
-#include "store/TableSource.h"
+#include "exchange/TableSource.h"
 
 #include <QElapsedTimer>
 #include <QSet>

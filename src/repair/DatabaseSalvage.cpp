@@ -1,4 +1,4 @@
-#include "store/DatabaseSalvage.h"
+#include "repair/DatabaseSalvage.h"
 
 #include "store/SqliteFile.h"
 

@@ -1,4 +1,4 @@
-#include "store/CsvReader.h"
+#include "exchange/CsvReader.h"
 
 #include <QIODevice>
 

@@ -1,6 +1,6 @@
-#include "store/DatabaseRepair.h"
+#include "repair/DatabaseRepair.h"
 
-#include "store/DatabaseSalvage.h"
+#include "repair/DatabaseSalvage.h"
 #include "store/FrequencyIndex.h"
 #include "store/OrvoDatabase.h"
 #include "store/SqliteFile.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/FieldMapping.h"
+#include "exchange/FieldMapping.h"
 #include "store/Outcome.h"
 
 #include <QSqlDatabase>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/TableSource.h"
+#include "exchange/TableSource.h"
 
 class QIODevice;
 

@@ -1,0 +1,166 @@
+#include "store/RecordKeys.h"
+
+#include "store/FrequencyIndex.h"
+#include "store/SqlTranslation.h"
+
+#include <array>
+#include <cstring>
+#include <sqlite3.h>
+#include <string>
+
+void DescriptionTexts::reserve(qsizetype rows)
+{
+    ends.reserve(rows);
+    text.reserve(rows * 40);
+}
+
+void DescriptionTexts::clear()
+{
+    // resize keeps the allocation, clear would free it.
+    text.resize(0);
+    ends.clear();
+}
+
+QString DescriptionTexts::at(qsizetype row) const
+{
+    const qsizetype start = row > 0 ? ends.at(row - 1) : 0;
+    return QString::fromUtf8(text.constData() + start, ends.at(row) - start);
+}
+
+QStringList DescriptionTexts::toList() const
+{
+    QStringList all;
+    all.reserve(size());
+    for (qsizetype row = 0; row < size(); ++row)
+        all.append(at(row));
+    return all;
+}
+
+void DescriptionTexts::replace(qsizetype row, const QString& description)
+{
+    const qsizetype start = row > 0 ? ends.at(row - 1) : 0;
+    const QByteArray utf8 = description.toUtf8();
+    const qsizetype change = utf8.size() - (ends.at(row) - start);
+    text.replace(start, ends.at(row) - start, utf8);
+    for (qsizetype i = row; i < ends.size(); ++i)
+        ends[i] += change;
+}
+
+void DescriptionTexts::remove(qsizetype row)
+{
+    const qsizetype start = row > 0 ? ends.at(row - 1) : 0;
+    const qsizetype length = ends.at(row) - start;
+    text.remove(start, length);
+    ends.removeAt(row);
+    for (qsizetype i = row; i < ends.size(); ++i)
+        ends[i] -= length;
+}
+
+namespace RecordKeys {
+
+namespace {
+
+// No query of Main has more rows than its highest rowid, and reserving that much costs only
+// address space (untouched pages of a large block are never mapped in), so the lists never
+// grow and copy themselves while a million rows come in.
+qsizetype rowsAtMost(sqlite3* handle)
+{
+    constexpr qsizetype Cap = 1 << 21;
+    sqlite3_stmt* statement = nullptr;
+    qsizetype bound = 0;
+    if (sqlite3_prepare_v2(handle, "SELECT max(rowid) FROM Main", -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+        bound = qsizetype(qBound<sqlite3_int64>(0, sqlite3_column_int64(statement, 0), Cap));
+    sqlite3_finalize(statement);
+    return bound;
+}
+
+// Collects rows on the stack and hands them to the record set's lists a block at a time: an
+// append per row and list costs more than stepping the query itself.
+class RowBatch
+{
+public:
+    explicit RowBatch(KeyRows& rows) : m_rows(rows), m_textSize(rows.descriptions.text.size())
+    {
+        m_text.reserve(Rows * 64);
+    }
+
+    void add(qint64 key, const char* utf8, int bytes)
+    {
+        m_keys[m_count] = key;
+        if (utf8 && bytes > 0) {
+            m_text.append(utf8, std::size_t(bytes));
+            m_textSize += bytes;
+        }
+        m_ends[m_count] = m_textSize;
+        if (++m_count == Rows)
+            flush();
+    }
+
+    void flush()
+    {
+        if (m_count == 0)
+            return;
+        const qsizetype before = m_rows.keys.size();
+        m_rows.keys.resize(before + m_count);
+        std::memcpy(m_rows.keys.data() + before, m_keys.data(), sizeof(qint64) * std::size_t(m_count));
+        m_rows.descriptions.ends.resize(before + m_count);
+        std::memcpy(m_rows.descriptions.ends.data() + before, m_ends.data(), sizeof(qsizetype) * std::size_t(m_count));
+        m_rows.descriptions.text.append(m_text.data(), qsizetype(m_text.size()));
+        m_text.clear();
+        m_count = 0;
+    }
+
+private:
+    static constexpr int Rows = 1024;
+    KeyRows& m_rows;
+    std::array<qint64, Rows> m_keys;
+    std::array<qsizetype, Rows> m_ends;
+    std::string m_text;
+    qsizetype m_textSize;
+    int m_count = 0;
+};
+
+} // namespace
+
+void read(sqlite3* handle, const QByteArray& sql, bool firstOnly, KeyRows& rows)
+{
+    rows.keys.clear();
+    rows.descriptions.clear();
+    rows.error.clear();
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(handle, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK) {
+        rows.error = QString::fromUtf8(sqlite3_errmsg(handle));
+        return;
+    }
+    if (!firstOnly) {
+        const qsizetype expected = rowsAtMost(handle);
+        rows.keys.reserve(expected);
+        rows.descriptions.reserve(expected);
+    }
+    RowBatch batch(rows);
+    int step;
+    while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 1));
+        batch.add(sqlite3_column_int64(statement, 0), text, sqlite3_column_bytes(statement, 1));
+        if (firstOnly) {
+            step = SQLITE_DONE;
+            break;
+        }
+    }
+    batch.flush();
+    if (step != SQLITE_DONE)
+        rows.error = QString::fromUtf8(sqlite3_errmsg(handle));
+    sqlite3_finalize(statement);
+}
+
+TranslatedQuery withShortcuts(TranslatedQuery plain, const QSqlDatabase& db)
+{
+    TranslatedQuery query = SqlTranslation::withShortcut(plain, FastPathSupport{true, true, true});
+    if (query.fastPath == QLatin1String(SqlTranslation::FrequencyIndexShortcut) ||
+        query.fastPath == QLatin1String(SqlTranslation::FrequencyBandShortcut))
+        query = SqlTranslation::withShortcut(std::move(plain), FrequencyIndex::support(db));
+    return query;
+}
+
+} // namespace RecordKeys

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// Reads the fields of records by rowid, a block at a time through one prepared statement: a
+// walk through a record set in its own order visits the table at random, and one statement
+// per block costs far less than one per row.
+class RecordRowReader
+{
+public:
+    // Rows read at once on a walk through the record set (the print export's).
+    static constexpr int ReadAhead = 256;
+
+    RecordRowReader() = default;
+    ~RecordRowReader();
+    RecordRowReader(const RecordRowReader&) = delete;
+    RecordRowReader& operator=(const RecordRowReader&) = delete;
+
+    // The named fields of the rows with these keys (at most ReadAhead), in the keys' order; a
+    // row deleted since its key was read comes back empty. False when the fields cannot be read.
+    bool read(sqlite3* handle, const QStringList& fields, const qint64* keys, int count,
+              QVector<QVector<QVariant>>& rows);
+    // Lets go of the statement, before the connection closes.
+    void reset();
+
+private:
+    sqlite3_stmt* m_statement = nullptr;
+    QStringList m_fields;
+};
