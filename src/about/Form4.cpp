@@ -1,7 +1,6 @@
 #include "about/Form4.h"
 
 #include "about/AboutText.h"
-#include "main_window/Form1.h"
 #include "main_window/WindowGeometry.h"
 
 #include <QLabel>
@@ -11,11 +10,11 @@
 
 using WindowGeometry::fromTwips;
 
-Form4::Form4(Form1& main) : QWidget(nullptr)
+Form4::Form4(const QWidget& opener) : QWidget(nullptr)
 {
     setObjectName(QStringLiteral("Form4"));
     // Open where the main window is, on a screen of several.
-    setScreen(main.screen());
+    setScreen(opener.screen());
     WindowGeometry::useLayoutFont(this);
     buildControls();
     Form_Load();

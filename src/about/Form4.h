@@ -2,7 +2,6 @@
 
 #include <QWidget>
 
-class Form1;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -14,7 +13,7 @@ class Form4 : public QWidget
     Q_OBJECT
 
 public:
-    explicit Form4(Form1& main);
+    explicit Form4(const QWidget& opener);
 
     void Form_Load();
     void Command1_Click();

@@ -2,7 +2,7 @@
 
 #include "buffer/BufferExport.h"
 #include "main_window/AppServices.h"
-#include "main_window/Form1.h"
+#include "main_window/WindowHost.h"
 #include "main_window/WindowGeometry.h"
 #include "printing/ExportPreview.h"
 #include "store/Module1.h"
@@ -19,7 +19,7 @@ using WindowGeometry::fromTwips;
 using WindowGeometry::placeControl;
 using WindowGeometry::placeMemo;
 
-Form3::Form3(Form1& main) : QWidget(nullptr), m_main(main)
+Form3::Form3(WindowHost& main) : QWidget(nullptr), m_main(main)
 {
     setObjectName(QStringLiteral("Form3"));
     WindowGeometry::useLayoutFont(this);
@@ -101,7 +101,7 @@ void Form3::Command7_Click()
 void Form3::Command1_Click()
 {
     close();
-    m_main.setEnabled(true);
+    m_main.setHostEnabled(true);
 }
 
 void Form3::Command2_Click()
@@ -115,7 +115,7 @@ void Form3::Command2_Click()
 
 void Form3::Form_Unload(bool&)
 {
-    m_main.setEnabled(true);
+    m_main.setHostEnabled(true);
 }
 
 void Form3::closeEvent(QCloseEvent* event)

@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-class Form1;
+class WindowHost;
 class QLabel;
 class QListWidget;
 class QPlainTextEdit;
@@ -16,7 +16,7 @@ class Form3 : public QWidget
     Q_OBJECT
 
 public:
-    explicit Form3(Form1& main);
+    explicit Form3(WindowHost& main);
 
     void List1_Click();
     void Command7_Click();
@@ -32,7 +32,7 @@ private:
     // Every close goes ahead: the flag is left unset.
     void Form_Unload(bool& cancel);
 
-    Form1& m_main;
+    WindowHost& m_main;
 
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;

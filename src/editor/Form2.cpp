@@ -1,7 +1,7 @@
 #include "editor/Form2.h"
 
 #include "main_window/AppServices.h"
-#include "main_window/Form1.h"
+#include "main_window/WindowHost.h"
 #include "main_window/MessageBoxes.h"
 #include "main_window/WindowGeometry.h"
 #include "store/Module1.h"
@@ -31,7 +31,7 @@ void setTextIfChanged(QLineEdit* box, const QString& text)
 
 } // namespace
 
-Form2::Form2(Form1& main)
+Form2::Form2(WindowHost& main)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_main(main)
@@ -195,19 +195,19 @@ void Form2::Command1_Click()
     }
     // The boxes show what was stored while Find runs; a refused save left them as typed.
     showRecord(record);
-    m_main.Command1_Click();
+    m_main.runFind();
     close();
-    m_main.setEnabled(true);
+    m_main.setHostEnabled(true);
 }
 
 void Form2::Command2_Click()
 {
     close();
-    m_main.setEnabled(true);
+    m_main.setHostEnabled(true);
 }
 
 void Form2::closeEvent(QCloseEvent* event)
 {
-    m_main.setEnabled(true);
+    m_main.setHostEnabled(true);
     event->accept();
 }

@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <array>
 
-class Form1;
+class WindowHost;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -18,7 +18,7 @@ class Form2 : public QWidget
     Q_OBJECT
 
 public:
-    explicit Form2(Form1& main);
+    explicit Form2(WindowHost& main);
 
     void Form_Load();
     void Text3_Click(int index);
@@ -39,7 +39,7 @@ private:
     RecordForm typedRecord() const;
     void selectWholeBox(int index);
 
-    Form1& m_main;
+    WindowHost& m_main;
 
     QLabel* Label2 = nullptr;
     QLabel* Label3 = nullptr;

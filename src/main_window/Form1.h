@@ -1,5 +1,6 @@
 #pragma once
 
+#include "main_window/WindowHost.h"
 #include "store/Data1.h"
 #include "store/Outcome.h"
 
@@ -22,7 +23,7 @@ class Form4;
 
 // The main window: search row, result list, record view, record commands and menus. It owns
 // the data control Data1, through which every window reaches the records.
-class Form1 : public QMainWindow
+class Form1 : public QMainWindow, public WindowHost
 {
     Q_OBJECT
 
@@ -34,9 +35,11 @@ public:
     // to the user; the program then ends.
     bool Form_Load();
 
-    AppServices& services() { return m_services; }
-    Module1& module();
-    Data1& data1() { return m_data1; }
+    AppServices& services() override { return m_services; }
+    Module1& module() override;
+    Data1& data1() override { return m_data1; }
+    void runFind() override { Command1_Click(); }
+    void setHostEnabled(bool enabled) override { setEnabled(enabled); }
 
     // Find: the search box's text in the fields chosen by the options.
     void Command1_Click();

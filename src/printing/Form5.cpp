@@ -1,10 +1,11 @@
 #include "printing/Form5.h"
 
 #include "main_window/AppServices.h"
-#include "main_window/Form1.h"
+#include "main_window/WindowHost.h"
 #include "main_window/WindowGeometry.h"
 #include "printing/ExportPreview.h"
 #include "printing/ResultListExport.h"
+#include "store/Data1.h"
 #include "store/Module1.h"
 
 #include <QCheckBox>
@@ -23,7 +24,7 @@ namespace {
 constexpr qint64 EventInterval = 15;
 } // namespace
 
-Form5::Form5(Form1& main) : QWidget(nullptr), m_main(main)
+Form5::Form5(WindowHost& main) : QWidget(nullptr), m_main(main)
 {
     setObjectName(QStringLiteral("Form5"));
     WindowGeometry::useLayoutFont(this);
@@ -131,6 +132,6 @@ void Form5::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    m_main.setEnabled(true);
+    m_main.setHostEnabled(true);
     event->accept();
 }

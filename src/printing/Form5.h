@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-class Form1;
+class WindowHost;
 class QCheckBox;
 class QGroupBox;
 class QProgressBar;
@@ -15,7 +15,7 @@ class Form5 : public QWidget
     Q_OBJECT
 
 public:
-    explicit Form5(Form1& main);
+    explicit Form5(WindowHost& main);
 
     void Form_Load();
     // "Print Preview": writes the current result list to freq.txt and starts the viewer.
@@ -31,7 +31,7 @@ private:
     void buildControls();
     void setRunning(bool running);
 
-    Form1& m_main;
+    WindowHost& m_main;
     bool m_running = false;
 
     QGroupBox* Frame1 = nullptr;
