@@ -70,12 +70,11 @@ Outcome Data1::refresh()
         return opened;
 
     const TranslatedQuery query = RecordKeys::withShortcuts(std::move(plain), database());
-    const QByteArray sql = query.keysSql().toUtf8();
     // Only a query without conditions is read lazily: its first row costs nothing, and it can
     // fail on no row that the first one did not.
     const bool firstOnly = !query.fromAndWhere.contains(QLatin1String("WHERE"), Qt::CaseInsensitive);
     KeyRows& rows = m_spareRows;
-    RecordKeys::read(OrvoDatabase::handle(database()), sql, firstOnly, rows);
+    RecordKeys::read(OrvoDatabase::handle(database()), query, firstOnly, rows);
     if (!rows.error.isEmpty())
         return Outcome::failure(rows.error);
 

@@ -43,5 +43,7 @@ TranslatedQuery withShortcuts(TranslatedQuery plain, const QSqlDatabase& db);
 // Steps the keys query into rows (emptied first; their buffers are reused): all rows, or only
 // the first when firstOnly.
 void read(sqlite3* handle, const QByteArray& sql, bool firstOnly, KeyRows& rows);
+// The same for a translated query's keys, by the cheapest of the ways its shortcut offers.
+void read(sqlite3* handle, const TranslatedQuery& query, bool firstOnly, KeyRows& rows);
 
 } // namespace RecordKeys

@@ -380,11 +380,19 @@ QString doubleText(double value)
     return QString::number(value, 'g', 17);
 }
 
+struct BandShortcut
+{
+    QString keys;
+    QString members;
+    QString walk;
+};
+
 // Fn Between low And high on every term, the same bounds: the records with an index entry whose
 // number lies in the band. The index keeps SQLite's reading of each text as a number, which may
 // be a little off the correctly rounded one, so its range is taken a little wider; the query's
-// own condition then decides exactly.
-QString bandKeys(const QString& fromAndWhere, const QString& orderBy, const FastPathSupport& support)
+// own condition then decides exactly. The index keeps each entry's text as well, so the members
+// are decided exactly on the index alone, without reading the records.
+BandShortcut bandKeys(const QString& fromAndWhere, const QString& orderBy, const FastPathSupport& support)
 {
     if (!support.frequencyNumbers)
         return {};
@@ -420,11 +428,18 @@ QString bandKeys(const QString& fromAndWhere, const QString& orderBy, const Fast
     constexpr double Slack = 1e-9;
     const double from = *band->lowDouble() - std::fabs(*band->lowDouble()) * Slack - 1e-300;
     const double to = *band->highDouble() + std::fabs(*band->highDouble()) * Slack + 1e-300;
-    return keysSelect() +
-           QStringLiteral("FROM (SELECT DISTINCT RecordId FROM %1 WHERE Number BETWEEN %2 AND %3) AS FrequencyHit "
-                          "CROSS JOIN Main ON Main.rowid = FrequencyHit.RecordId WHERE ")
-               .arg(FrequencyIndex::TableName, doubleText(from), doubleText(to)) +
-           whole.captured(1) + QLatin1Char(' ') + orderBy;
+    BandShortcut shortcut;
+    shortcut.keys =
+        keysSelect() +
+        QStringLiteral("FROM (SELECT DISTINCT RecordId FROM %1 WHERE Number BETWEEN %2 AND %3) AS FrequencyHit "
+                       "CROSS JOIN Main ON Main.rowid = FrequencyHit.RecordId WHERE ")
+            .arg(FrequencyIndex::TableName, doubleText(from), doubleText(to)) +
+        whole.captured(1) + QLatin1Char(' ') + orderBy;
+    shortcut.members = QStringLiteral("SELECT RecordId FROM %1 WHERE Number BETWEEN %2 AND %3 AND %4(Value, '%5', '%6')")
+                           .arg(FrequencyIndex::TableName, doubleText(from), doubleText(to),
+                                QLatin1String(FrequencyBand::SqlFunction), low, high);
+    shortcut.walk = keysSelect() + QStringLiteral("FROM Main ") + orderBy;
+    return shortcut;
 }
 
 } // namespace
@@ -438,9 +453,11 @@ TranslatedQuery withShortcut(TranslatedQuery result, const FastPathSupport& supp
 {
     if (!result.ok || !fastPathsOn)
         return result;
-    if (const QString keys = bandKeys(result.fromAndWhere, result.orderBy, support); !keys.isEmpty()) {
+    if (BandShortcut band = bandKeys(result.fromAndWhere, result.orderBy, support); !band.keys.isEmpty()) {
         result.fastPath = QLatin1String(FrequencyBandShortcut);
-        result.fastKeysSql = keys;
+        result.fastKeysSql = std::move(band.keys);
+        result.memberKeysSql = std::move(band.members);
+        result.walkKeysSql = std::move(band.walk);
         return result;
     }
     const std::optional<LikeTerms> where = likeTerms(result.fromAndWhere);

@@ -19,6 +19,13 @@ struct TranslatedQuery
     // which shortcut it took, and the query itself (keysSql() returns it).
     QString fastPath;
     QString fastKeysSql;
+
+    // Set besides when the shortcut can name its rows apart from their order: the rowids of
+    // the rows, in any order and perhaps repeated. Then every record's keys in the query's
+    // order (walkKeysSql), kept when their rowid is one of these, are the same rows as
+    // fastKeysSql gives, cheaper when the rows are many.
+    QString memberKeysSql;
+    QString walkKeysSql;
 };
 
 // What an open database offers the shortcuts (see OrvoDatabase).
