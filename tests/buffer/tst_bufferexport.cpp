@@ -6,21 +6,6 @@
 #include <QLocale>
 #include <QTest>
 
-namespace {
-
-// Fills the next slots as Send to Buffer does: description, comments, frequencies in turn.
-void send(Module1& shared, const QStringList& entries)
-{
-    for (int i = 0; i + 2 < entries.size(); i += 3) {
-        const int n = shared.BufNext++;
-        shared.BufDescription[n] = entries.at(i);
-        shared.BufComments[n] = entries.at(i + 1);
-        shared.BufFrequencies[n] = entries.at(i + 2);
-    }
-}
-
-} // namespace
-
 class TestBufferExport : public QObject
 {
     Q_OBJECT
@@ -60,12 +45,16 @@ void TestBufferExport::layout()
     QFETCH(QStringList, entries);
     QFETCH(QStringList, body);
 
+    // Fills the slots as Send to Buffer does: description, comments, frequencies in turn.
     Module1 shared;
-    shared.BufNext = 1;
-    send(shared, cleared);
-    shared.BufNext = 1;
-    send(shared, entries);
-    const int next = shared.BufNext;
+    for (const QStringList& sent : {cleared, entries}) {
+        shared.BufNext = 1;
+        for (int i = 0; i + 2 < sent.size(); i += 3, ++shared.BufNext) {
+            shared.BufDescription[shared.BufNext] = sent.at(i);
+            shared.BufComments[shared.BufNext] = sent.at(i + 1);
+            shared.BufFrequencies[shared.BufNext] = sent.at(i + 2);
+        }
+    }
 
     QBuffer file;
     file.open(QIODevice::WriteOnly);
@@ -76,7 +65,7 @@ void TestBufferExport::layout()
     body[0] = QStringLiteral("Frequency Selection   %1    5,%2 2026")
                   .arg(body[0], QLocale::system().monthName(12, QLocale::ShortFormat));
     QCOMPARE(file.data(), body.join(QStringLiteral("\r\n")).toUtf8() + "\r\n");
-    QCOMPARE(shared.BufNext, next);
+    QCOMPARE(shared.BufNext, int(entries.size() / 3 + 1));
 }
 
 QTEST_GUILESS_MAIN(TestBufferExport)

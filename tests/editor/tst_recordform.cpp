@@ -10,12 +10,13 @@ Q_DECLARE_METATYPE(TestRecord)
 
 namespace {
 
-// Description, comments and forty frequencies, the ones given first and "0" for the rest.
-QStringList shownAs(const QString& description, const QString& comments, QStringList frequencies)
+// Description, comments and forty frequencies: the ones given first, the last box, "0" between.
+QStringList shownAs(const QString& description, const QString& comments, QStringList frequencies,
+                    const QString& last = QStringLiteral("0"))
 {
-    while (frequencies.size() < RecordForm::FrequencyBoxes)
+    while (frequencies.size() < RecordForm::FrequencyBoxes - 1)
         frequencies << QStringLiteral("0");
-    return QStringList{description, comments} + frequencies;
+    return QStringList{description, comments} + frequencies + QStringList{last};
 }
 
 } // namespace
@@ -37,9 +38,8 @@ void TestRecordForm::fromCurrentRecord_data()
 
     TestRecord asText = TestRecord::make("Bell", " ", {"7.830", "0727", "about 9 Hz"});
     asText.frequencies[39] = QStringLiteral("4000");
-    QStringList asTextShown = shownAs("Bell", " ", {"7.830", "0727", "about 9 Hz"});
-    asTextShown[41] = QStringLiteral("4000");
-    QTest::newRow("texts as stored, a blank comment, F40 in the last box") << asText << asTextShown;
+    QTest::newRow("texts as stored, a blank comment, F40 in the last box")
+        << asText << shownAs("Bell", " ", {"7.830", "0727", "about 9 Hz"}, "4000");
     QTest::newRow("empty comments, empty F2")
         << TestRecord::make("Bell", "", {"1", "", "3"}) << shownAs("Bell", "No Comments", {"1", "0", "3"});
     QTest::newRow("null description opens empty") << TestRecord::make(nullText(), "x") << shownAs("", "x", {});
@@ -55,8 +55,7 @@ void TestRecordForm::fromCurrentRecord()
     Data1 data;
     data.setDatabaseName(path);
     data.setRecordSource(QueryTexts::allRecordsQuery());
-    QVERIFY(data.refresh().ok);
-    QVERIFY(data.hasCurrentRecord());
+    QVERIFY(data.refresh().ok && data.hasCurrentRecord());
 
     const RecordForm form = RecordForm::fromCurrentRecord(data);
     QCOMPARE(QStringList({form.description, form.comments}) +

@@ -1,11 +1,10 @@
-#include "main_window/Form1.h"
 #include "exchange/AccessConversion.h"
-#include "store/OrvoDatabase.h"
 #include "exchange/TableSource.h"
+#include "main_window/Form1.h"
+#include "store/OrvoDatabase.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
-#include <QListView>
 #include <QTest>
 
 namespace {
@@ -18,61 +17,42 @@ QStringList folderEntries(const QString& folder)
     return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
-// A table Main as a test writes it; it can fail on a given row, or claim more rows than it has.
-class FakeTable : public TableSource
-{
-public:
-    FakeTable(QStringList columns, QVector<SourceRow> rows) : m_columns(std::move(columns)), m_rows(std::move(rows)) {}
-
-    bool open() override
-    {
-        if (!m_openError.isEmpty())
-            m_error = m_openError;
-        return m_error.isEmpty();
-    }
-    QStringList columns() const override { return m_columns; }
-    bool next(SourceRow& row) override
-    {
-        if (m_next == m_failAt) {
-            m_error = QStringLiteral("Row %1: the page cannot be read.").arg(m_next + 1);
-            return false;
-        }
-        if (m_next >= m_rows.size())
-            return false;
-        row = m_rows.at(m_next++);
-        return true;
-    }
-    QString error() const override { return m_error; }
-    QString rowName() const override { return QStringLiteral("Row %1").arg(m_next); }
-    qint64 declaredRows() const override { return m_declared; }
-
-    QString m_openError;
-    int m_failAt = -1;
-    qint64 m_declared = -1;
-
-private:
-    QStringList m_columns;
-    QVector<SourceRow> m_rows;
-    int m_next = 0;
-    QString m_error;
-};
-
-SourceRow mainRow(const SourceValue& description, const SourceValue& comments, const QStringList& frequencies = {})
-{
-    SourceRow row(42);
-    row[0] = description;
-    row[1] = comments;
-    for (int i = 0; i < frequencies.size(); ++i)
-        row[2 + i] = frequencies.at(i);
-    return row;
-}
-
+// Three records of table Main, with a null, a comma and quotes, a line break and non-ASCII text.
 QVector<SourceRow> threeRecords()
 {
-    return {mainRow(QStringLiteral("Schumann"), QStringLiteral("Earth"), {QStringLiteral("7.83")}),
-            mainRow(QStringLiteral("Ändern, \"so\""), SourceValue(), {QStringLiteral("1"), QStringLiteral("2.5")}),
-            mainRow(QStringLiteral("Alpha"), QStringLiteral("line\r\nbreak"), {})};
+    QVector<SourceRow> rows(3, SourceRow(OrvoDatabase::fieldNames().size()));
+    rows[0][0] = QStringLiteral("Schumann");
+    rows[0][2] = QStringLiteral("7.83");
+    rows[1][0] = QStringLiteral("Ändern, \"so\"");
+    rows[1][1] = QStringLiteral("line\r\nbreak");
+    rows[2][0] = QStringLiteral("Alpha");
+    return rows;
 }
+
+// Table Main as a test hands it over; it can fail on opening or on a given row, or claim more rows.
+struct FakeTable : TableSource
+{
+    bool open() override { return failure.isEmpty(); }
+    QStringList columns() const override { return OrvoDatabase::fieldNames(); }
+    bool next(SourceRow& row) override
+    {
+        if (at == failAt)
+            failure = QStringLiteral("Row %1: the page cannot be read.").arg(at + 1);
+        if (!failure.isEmpty() || at >= rows.size())
+            return false;
+        row = rows.at(at++);
+        return true;
+    }
+    QString error() const override { return failure; }
+    QString rowName() const override { return QStringLiteral("Row %1").arg(at); }
+    qint64 declaredRows() const override { return declared; }
+
+    QVector<SourceRow> rows = threeRecords();
+    int at = 0;
+    int failAt = -1;
+    qint64 declared = -1;
+    QString failure;
+};
 
 } // namespace
 
@@ -95,56 +75,55 @@ void TestAccessConversion::cleanup()
 
 void TestAccessConversion::leavesEverythingWhenItCannot_data()
 {
-    QTest::addColumn<QString>("problem");
+    QTest::addColumn<QString>("present"); // a file in the folder before the conversion
+    QTest::addColumn<QString>("openError");
+    QTest::addColumn<int>("failAt");
+    QTest::addColumn<int>("declared");
     QTest::addColumn<QString>("error");
 
-    QTest::newRow("kept name already taken") << "kept exists"
-                                             << "freqs-access.mdb already exists, and Orvo does not overwrite it.";
-    QTest::newRow("table cannot be opened") << "open fails"
-                                            << "It has no table Main.";
-    QTest::newRow("read fails half way") << "row fails"
-                                         << "Row 2: the page cannot be read.";
-    QTest::newRow("fewer rows than declared") << "rows missing"
-                                              << "The table should hold 5 rows, but 3 were read";
-    QTest::newRow("stale temporary file is replaced, then removed") << "stale temporary"
-                                                                    << "Row 2: the page cannot be read.";
+    const auto row = [](const char* name, const char* present, const char* openError, int failAt, int declared,
+                        const char* error) {
+        QTest::newRow(name) << QString(present) << QString(openError) << failAt << declared << QString(error);
+    };
+    row("kept name already taken", "freqs-access.mdb", "", -1, -1,
+        "freqs-access.mdb already exists, and Orvo does not overwrite it.");
+    row("table cannot be opened", "", "It has no table Main.", -1, -1, "It has no table Main.");
+    row("read fails half way", "", "", 1, -1, "Row 2: the page cannot be read.");
+    row("fewer rows than declared", "", "", -1, 5, "The table should hold 5 rows, but 3 were read");
+    row("stale temporary file is replaced, then removed", "freqs.mdb.converting", "", 1, -1,
+        "Row 2: the page cannot be read.");
 }
 
 void TestAccessConversion::leavesEverythingWhenItCannot()
 {
-    QFETCH(QString, problem);
+    QFETCH(QString, present);
+    QFETCH(QString, openError);
+    QFETCH(int, failAt);
+    QFETCH(int, declared);
     QFETCH(QString, error);
 
     QTemporaryDir folder;
     const QString dbPath = folder.filePath(QStringLiteral("freqs.mdb"));
     writeFile(dbPath, AccessHead);
-    if (problem == QLatin1String("kept exists"))
-        writeFile(folder.filePath(QStringLiteral("freqs-access.mdb")), "an earlier copy");
-    if (problem == QLatin1String("stale temporary"))
-        writeFile(dbPath + QStringLiteral(".converting"), "left from a crash");
-    const QStringList entries = folderEntries(folder.path());
-    QMap<QString, QByteArray> hashes;
-    for (const QString& name : entries) {
+    if (!present.isEmpty())
+        writeFile(folder.filePath(present), "left from before");
+    QMap<QString, QByteArray> hashes; // of what must stay, byte for byte
+    for (const QString& name : folderEntries(folder.path())) {
         if (!name.endsWith(QLatin1String(".converting")))
             hashes.insert(name, fileHash(folder.filePath(name)));
     }
 
     const AccessConversion::Result result = AccessConversion::convert(dbPath, [&](const QString&) {
-        auto table = std::make_unique<FakeTable>(OrvoDatabase::fieldNames(), threeRecords());
-        if (problem == QLatin1String("open fails"))
-            table->m_openError = QStringLiteral("It has no table Main.");
-        if (problem == QLatin1String("row fails") || problem == QLatin1String("stale temporary"))
-            table->m_failAt = 1;
-        if (problem == QLatin1String("rows missing"))
-            table->m_declared = 5;
+        auto table = std::make_unique<FakeTable>();
+        table->failure = openError;
+        table->failAt = failAt;
+        table->declared = declared;
         return table;
     });
     QVERIFY(!result.outcome.ok);
     QVERIFY2(result.outcome.error.contains(error), qPrintable(result.outcome.error));
     QCOMPARE(result.records, qint64(0));
-    QStringList expected = entries;
-    expected.removeAll(QStringLiteral("freqs.mdb.converting"));
-    QCOMPARE(folderEntries(folder.path()), expected);
+    QCOMPARE(folderEntries(folder.path()), QStringList(hashes.keys()));
     for (auto it = hashes.cbegin(); it != hashes.cend(); ++it)
         QCOMPARE(fileHash(folder.filePath(it.key())), it.value());
 }
@@ -157,8 +136,8 @@ void TestAccessConversion::startupShowsTheConversion()
     QString openedPath;
     AccessConversion::setSourceFactory([&](const QString& path) {
         openedPath = path;
-        auto table = std::make_unique<FakeTable>(OrvoDatabase::fieldNames(), threeRecords());
-        table->m_declared = 3;
+        auto table = std::make_unique<FakeTable>();
+        table->declared = 3;
         return table;
     });
 

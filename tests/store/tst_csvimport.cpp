@@ -1,33 +1,15 @@
 #include "exchange/CsvReader.h"
 #include "exchange/CsvWriter.h"
 #include "exchange/FieldMapping.h"
-#include "store/OrvoDatabase.h"
 #include "exchange/RecordExport.h"
 #include "exchange/RecordImport.h"
+#include "store/OrvoDatabase.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
 #include <QTest>
-
-Q_DECLARE_METATYPE(SourceValue)
-Q_DECLARE_METATYPE(SourceRow)
-Q_DECLARE_METATYPE(QVector<SourceRow>)
-
-namespace QTest {
-template <> char* toString(const SourceValue& value)
-{
-    return value ? QTest::toString(QStringLiteral("\"%1\"").arg(*value)) : qstrdup("null");
-}
-template <> char* toString(const SourceRow& row)
-{
-    QStringList texts;
-    for (const SourceValue& value : row)
-        texts << (value ? QStringLiteral("\"%1\"").arg(*value) : QStringLiteral("null"));
-    return QTest::toString(QStringLiteral("[") + texts.join(QStringLiteral(", ")) + QStringLiteral("]"));
-}
-} // namespace QTest
 
 namespace {
 
@@ -38,28 +20,54 @@ SourceValue text(const char* utf8)
     return QString::fromUtf8(utf8);
 }
 
+// "-" for a null, "" for an empty text. A null QString counts as null: the driver stores it as NULL.
+QString shown(const QVariant& value)
+{
+    if (value.isNull() || value.toString().isNull())
+        return QStringLiteral("-");
+    return value.toString().isEmpty() ? QStringLiteral("\"\"") : value.toString();
+}
+
+// The fields of a row, or of a record, joined by |.
+QString shown(const SourceRow& row)
+{
+    QStringList fields;
+    for (const SourceValue& value : row)
+        fields << shown(value ? QVariant(*value) : QVariant());
+    return fields.join(QLatin1Char('|'));
+}
+
+QStringList shown(const QVector<TestRecord>& records)
+{
+    QStringList list;
+    for (const TestRecord& record : records) {
+        QStringList fields{shown(record.description), shown(record.comments)};
+        for (const QVariant& frequency : record.frequencies)
+            fields << shown(frequency);
+        list << fields.join(QLatin1Char('|'));
+    }
+    return list;
+}
+
 struct Parsed
 {
-    bool opened = false;
-    QStringList columns;
-    QVector<SourceRow> rows;
+    QStringList rows; // the header first
     QStringList rowNames;
     QString error;
 };
 
-Parsed parse(const QByteArray& bytes)
+Parsed parse(QByteArray bytes)
 {
-    QBuffer buffer;
-    buffer.setData(bytes);
+    QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     CsvReader reader(buffer);
     Parsed parsed;
-    parsed.opened = reader.open();
-    parsed.columns = reader.columns();
-    SourceRow row;
-    while (parsed.opened && reader.next(row)) {
-        parsed.rows << row;
-        parsed.rowNames << reader.rowName();
+    if (reader.open()) {
+        parsed.rows << reader.columns().join(QLatin1Char('|'));
+        for (SourceRow row; reader.next(row);) {
+            parsed.rows << shown(row);
+            parsed.rowNames << reader.rowName();
+        }
     }
     parsed.error = reader.error();
     return parsed;
@@ -77,91 +85,47 @@ QByteArray written(const QVector<SourceRow>& rows, bool byteOrderMark = false)
 
 const QString Connection = QStringLiteral("csv-import-test");
 
-// A record as comparable texts: "<null>" for null, the text in quotes otherwise.
-QStringList texts(const TestRecord& record)
+// A database in a folder of its own, created with these records.
+struct Database
 {
-    QStringList list;
-    auto add = [&list](const QVariant& value) {
-        list << (value.isNull() ? QStringLiteral("<null>") : QLatin1Char('"') + value.toString() + QLatin1Char('"'));
-    };
-    add(record.description);
-    add(record.comments);
-    for (const QVariant& frequency : record.frequencies)
-        add(frequency);
-    return list;
-}
+    explicit Database(const QVector<TestRecord>& records = {}) { createDatabase(path, records); }
 
-QVector<QStringList> texts(const QVector<TestRecord>& records)
-{
-    QVector<QStringList> list;
-    for (const TestRecord& record : records)
-        list << texts(record);
-    return list;
-}
-
-QString headerLine()
-{
-    return OrvoDatabase::fieldNames().join(QLatin1Char(','));
-}
-
-TestRecord allSlots(const QString& description)
-{
-    QVariantList frequencies;
-    for (int i = 1; i <= 40; ++i)
-        frequencies << QString::number(i * 11.25);
-    return TestRecord::make(description, QStringLiteral("every slot"), frequencies);
-}
-
-class ImportFixture
-{
-public:
-    explicit ImportFixture(const QVector<TestRecord>& records) { createDatabase(path(), records); }
-
-    QString path() const { return m_folder.filePath(QStringLiteral("freqs.mdb")); }
-
-    ImportReport import(const QByteArray& csv, const FieldMapping& mapping = {}, ImportOptions options = {})
+    template <typename Use> void use(Use use) const
     {
-        QBuffer buffer;
-        buffer.setData(csv);
-        buffer.open(QIODevice::ReadOnly);
-        CsvReader reader(buffer);
-        ImportReport report;
         {
-            const Outcome opened = OrvoDatabase::open(path(), Connection);
-            if (!opened) {
-                report.outcome = opened;
-                return report;
-            }
-            report = RecordImport::run(reader, mapping, QSqlDatabase::database(Connection, false), options);
+            if (const Outcome opened = OrvoDatabase::open(path, Connection); opened)
+                use(QSqlDatabase::database(Connection, false));
+            else
+                QTest::qFail(qPrintable(opened.error), __FILE__, __LINE__);
             QSqlDatabase::database(Connection, false).close();
         }
         QSqlDatabase::removeDatabase(Connection);
+    }
+
+    ImportReport import(QByteArray csv, const FieldMapping& mapping = {}, const ImportOptions& options = {}) const
+    {
+        QBuffer buffer(&csv);
+        buffer.open(QIODevice::ReadOnly);
+        CsvReader reader(buffer);
+        ImportReport report;
+        use([&](const QSqlDatabase& db) { report = RecordImport::run(reader, mapping, db, options); });
         return report;
     }
 
-    QByteArray exported(qint64* count = nullptr)
+    QByteArray exported() const
     {
         QBuffer buffer;
         buffer.open(QIODevice::WriteOnly);
         qint64 written = 0;
-        {
-            const Outcome opened = OrvoDatabase::open(path(), Connection);
-            if (opened) {
-                const Outcome done =
-                    RecordExport::toCsv(QSqlDatabase::database(Connection, false), buffer, {}, &written);
-                if (!done)
-                    qWarning("%s", qPrintable(done.error));
-                QSqlDatabase::database(Connection, false).close();
-            }
-        }
-        QSqlDatabase::removeDatabase(Connection);
-        if (count)
-            *count = written;
+        use([&](const QSqlDatabase& db) {
+            const Outcome done = RecordExport::toCsv(db, buffer, {}, &written);
+            QVERIFY2(done.ok, qPrintable(done.error));
+        });
         return buffer.data();
     }
 
-private:
-    QTemporaryDir m_folder;
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("freqs.mdb"));
 };
 
 } // namespace
@@ -171,49 +135,20 @@ class TestCsvImport : public QObject
     Q_OBJECT
 
 private slots:
-    void writesField_data();
-    void writesField();
     void writesRowsWithCrLfAndOptionalMark();
     void reads_data();
     void reads();
     void namesRowsByTheirFirstLine();
     void reportsProgress();
-    void malformedCsvLeavesDatabaseUnchanged_data();
-    void malformedCsvLeavesDatabaseUnchanged();
-    void exportWritesHeaderAndDescriptionOrder();
     void importTakesBackWhatExportWrote();
     void skipsDuplicates_data();
     void skipsDuplicates();
     void mapsColumns_data();
     void mapsColumns();
-    void rejectsMappingText_data();
-    void rejectsMappingText();
 };
 
-void TestCsvImport::writesField_data()
-{
-    QTest::addColumn<SourceValue>("value");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("null is nothing") << Null << QString();
-    QTest::newRow("empty text is quoted") << text("") << QStringLiteral("\"\"");
-    QTest::newRow("plain") << text("Schumann 7.83") << QStringLiteral("Schumann 7.83");
-    QTest::newRow("blanks kept unquoted") << text("  a b  ") << QStringLiteral("  a b  ");
-    QTest::newRow("comma") << text("a,b") << QStringLiteral("\"a,b\"");
-    QTest::newRow("quote doubled") << text("say \"hi\"") << QStringLiteral("\"say \"\"hi\"\"\"");
-    QTest::newRow("lone quote") << text("\"") << QStringLiteral("\"\"\"\"");
-    QTest::newRow("line feed") << text("a\nb") << QStringLiteral("\"a\nb\"");
-    QTest::newRow("carriage return") << text("a\rb") << QStringLiteral("\"a\rb\"");
-    QTest::newRow("non-ASCII unquoted") << text("Grüße ✓") << QString::fromUtf8("Grüße ✓");
-}
-
-void TestCsvImport::writesField()
-{
-    QFETCH(SourceValue, value);
-    QFETCH(QString, expected);
-    QCOMPARE(CsvWriter::field(value), expected);
-}
-
+// Only what needs it is quoted: an empty text, so that it stays apart from a null, and
+// commas, quotes and line breaks; blanks and non-ASCII text are written as they are.
 void TestCsvImport::writesRowsWithCrLfAndOptionalMark()
 {
     const QVector<SourceRow> rows{{text("A"), text("B")}, {Null, text("é")}};
@@ -221,55 +156,51 @@ void TestCsvImport::writesRowsWithCrLfAndOptionalMark()
     QCOMPARE(written(rows, true), QByteArray("\xEF\xBB\xBF"
                                              "A,B\r\n,\xC3\xA9\r\n"));
     QCOMPARE(written({}, true), QByteArray()); // the mark comes with the first row
+    const SourceRow fields{Null, text(""), text(" Grüße 7.83 "), text("a,b"),
+                           text("say \"hi\""), text("a\nb"), text("a\rb")};
+    QCOMPARE(written({fields}), QByteArray(",\"\", Gr\xC3\xBC\xC3\x9F"
+                                           "e 7.83 ,\"a,b\",\"say \"\"hi\"\"\",\"a\nb\",\"a\rb\"\r\n"));
 }
 
+// Reading back what the writer wrote is fuzzed; these rows pin what other programs write.
 void TestCsvImport::reads_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QStringList>("columns");
-    QTest::addColumn<QVector<SourceRow>>("rows");
+    QTest::addColumn<QStringList>("rows"); // the rows read before an error
+    QTest::addColumn<QString>("error");
 
-    const QStringList ab{QStringLiteral("A"), QStringLiteral("B")};
-    QTest::newRow("LF") << QByteArray("A,B\nx,y\n") << ab << QVector<SourceRow>{{text("x"), text("y")}};
-    QTest::newRow("CRLF") << QByteArray("A,B\r\nx,y\r\n") << ab << QVector<SourceRow>{{text("x"), text("y")}};
-    QTest::newRow("CR only") << QByteArray("A,B\rx,y\r") << ab << QVector<SourceRow>{{text("x"), text("y")}};
-    QTest::newRow("no final line break") << QByteArray("A,B\nx,y") << ab << QVector<SourceRow>{{text("x"), text("y")}};
-    QTest::newRow("header only") << QByteArray("A,B\r\n") << ab << QVector<SourceRow>{};
-    QTest::newRow("byte-order mark skipped") << QByteArray("\xEF\xBB\xBF"
-                                                           "A,B\nx,y\n")
-                                             << ab << QVector<SourceRow>{{text("x"), text("y")}};
-    QTest::newRow("repeated byte-order mark is no part of a name") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF"
-                                                                                 "A,B\nx,y\n")
-                                                                   << ab << QVector<SourceRow>{{text("x"), text("y")}};
-    QTest::newRow("header names trimmed")
-        << QByteArray(" A , B\nx,y\n") << ab << QVector<SourceRow>{{text("x"), text("y")}};
-    QTest::newRow("empty unquoted is null, quoted is empty")
-        << QByteArray("A,B\n,\"\"\n\"\",\n") << ab << QVector<SourceRow>{{Null, text("")}, {text(""), Null}};
-    QTest::newRow("blanks in a field kept")
-        << QByteArray("A,B\n  x , y\n") << ab << QVector<SourceRow>{{text("  x "), text(" y")}};
-    QTest::newRow("quoted comma and doubled quotes") << QByteArray("A,B\n\"a,b\",\"say \"\"hi\"\"\"\n") << ab
-                                                     << QVector<SourceRow>{{text("a,b"), text("say \"hi\"")}};
-    QTest::newRow("line breaks inside quotes kept as written")
-        << QByteArray("A,B\n\"1\r\n2\",\"3\n4\r5\"\n") << ab << QVector<SourceRow>{{text("1\r\n2"), text("3\n4\r5")}};
-    QTest::newRow("blank lines skipped") << QByteArray("A,B\n\nx,y\r\n\r\n\nz,w\n\n") << ab
-                                         << QVector<SourceRow>{{text("x"), text("y")}, {text("z"), text("w")}};
-    QTest::newRow("UTF-8 text") << QByteArray("A,B\nGr\xC3\xBC\xC3\x9F"
-                                              "e,\xE2\x9C\x93\n")
-                                << ab << QVector<SourceRow>{{text("Grüße"), text("✓")}};
-    QTest::newRow("trailing comma is a null field")
-        << QByteArray("A,B,C\nx,,\n") << QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}
-        << QVector<SourceRow>{{text("x"), Null, Null}};
+    const auto row = [](const char* name, const QByteArray& bytes, const QStringList& rows, const char* error = "") {
+        QTest::newRow(name) << bytes << rows << QString::fromLatin1(error);
+    };
+    row("LF, CRLF, CR and no line end", "A,B\nw,x\r\ny,z\rv,u", {"A|B", "w|x", "y|z", "v|u"});
+    row("header only", "A,B\r\n", {"A|B"});
+    row("byte-order marks skipped, names trimmed", "\xEF\xBB\xBF\xEF\xBB\xBF A , B\nx,y\n", {"A|B", "x|y"});
+    row("empty unquoted is null, quoted is empty text", "A,B\n,\"\"\n\"\",\n", {"A|B", "-|\"\"", "\"\"|-"});
+    row("trailing comma is a null field", "A,B,C\nx,,\n", {"A|B|C", "x|-|-"});
+    row("blanks in a field kept", "A,B\n  x , y\n", {"A|B", "  x | y"});
+    row("quoted comma, quotes and line breaks", "A,B\n\"a,\"\"b\"\"\",\"1\r\n2\n3\r4\"\n",
+        {"A|B", "a,\"b\"|1\r\n2\n3\r4"});
+    row("blank lines skipped", "A,B\n\nx,y\r\n\r\n\nz,w\n\n", {"A|B", "x|y", "z|w"});
+    row("UTF-8 text", "A,B\nGr\xC3\xBC\xC3\x9F" "e,\xE2\x9C\x93\n", {"A|B", QString::fromUtf8("Grüße|✓")});
+    row("empty file", "", {}, "Line 1: the file is empty");
+    row("nameless column", "A,,B\n", {}, "Line 1: column 2 of the header");
+    row("too few fields after a multi-line field", "A,B\nx,\"multi\r\nline\"\nC\n", {"A|B", "x|multi\r\nline"},
+        "Line 4: 1 fields, but the header names 2 columns.");
+    row("quote inside unquoted field", "A,B\nx,y\nab\"c,d\n", {"A|B", "x|y"}, "Line 3: a quote inside a field");
+    row("text after closing quote", "A,B\n\"x\"y,z\n", {"A|B"}, "Line 2: text after the closing quote");
+    row("quote never closed", "A,B\nx,y\nz,\"open\n\nmore\n", {"A|B", "x|y"},
+        "Line 3: the quoted field that begins here is never closed.");
+    row("not UTF-8", "A,B\nx,y\nLatin-1 \xE9t\xE9,z\n", {"A|B", "x|y"}, "Line 3: the text is not UTF-8");
 }
 
 void TestCsvImport::reads()
 {
     QFETCH(QByteArray, bytes);
-    QFETCH(QStringList, columns);
-    QFETCH(QVector<SourceRow>, rows);
+    QFETCH(QStringList, rows);
+    QFETCH(QString, error);
 
     const Parsed parsed = parse(bytes);
-    QVERIFY2(parsed.error.isEmpty(), qPrintable(parsed.error));
-    QCOMPARE(parsed.columns, columns);
+    QVERIFY2(error.isEmpty() ? parsed.error.isEmpty() : parsed.error.startsWith(error), qPrintable(parsed.error));
     QCOMPARE(parsed.rows, rows);
 }
 
@@ -281,98 +212,45 @@ void TestCsvImport::namesRowsByTheirFirstLine()
 
 void TestCsvImport::reportsProgress()
 {
-    QBuffer buffer;
-    buffer.setData("A\nx\ny\nz\n");
+    QByteArray bytes("A\nx\ny\nz\n");
+    QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     CsvReader reader(buffer);
     QVERIFY(reader.open());
-    SourceRow row;
     double last = reader.progress();
     QVERIFY(last > 0 && last < 1);
-    while (reader.next(row)) {
+    for (SourceRow row; reader.next(row); last = reader.progress())
         QVERIFY(reader.progress() >= last);
-        last = reader.progress();
-    }
     QCOMPARE(last, 1.0);
 }
 
-void TestCsvImport::malformedCsvLeavesDatabaseUnchanged_data()
-{
-    QTest::addColumn<QByteArray>("csv");
-    QTest::addColumn<QString>("error");
-
-    const QByteArray header = "Description,Comments\n";
-    QTest::newRow("empty file") << QByteArray() << QStringLiteral("Line 1: the file is empty");
-    QTest::newRow("nameless column") << QByteArray("Description,,F1\n")
-                                     << QStringLiteral("Line 1: column 2 of the header");
-    QTest::newRow("no Description column")
-        << QByteArray("Name,Comments\r\nA,x\r\n") << QStringLiteral("There is no column Description");
-    QTest::newRow("too few fields after a multi-line field")
-        << header + "A,x\nB,\"multi\r\nline\"\nC\n"
-        << QStringLiteral("Line 5: 1 fields, but the header names 2 columns.");
-    QTest::newRow("quote inside unquoted field") << header + "A,x\nab\"c,d\n"
-                                                 << QStringLiteral("Line 3: a quote inside a field");
-    QTest::newRow("text after closing quote") << header + "\"x\"y,z\n"
-                                              << QStringLiteral("Line 2: text after the closing quote");
-    QTest::newRow("quote never closed") << header + "A,x\nz,\"open\n\nmore\n"
-                                        << QStringLiteral("Line 3: the quoted field that begins here is never closed.");
-    QTest::newRow("not UTF-8") << header + "A,x\nLatin-1 \xE9t\xE9,z\n"
-                               << QStringLiteral("Line 3: the text is not UTF-8");
-}
-
-void TestCsvImport::malformedCsvLeavesDatabaseUnchanged()
-{
-    QFETCH(QByteArray, csv);
-    QFETCH(QString, error);
-
-    const QVector<TestRecord> stored{TestRecord::make(QStringLiteral("Kept"), QStringLiteral("k"), {})};
-    ImportFixture fixture(stored);
-    const QByteArray before = fileHash(fixture.path());
-    const ImportReport report = fixture.import(csv);
-    QVERIFY(!report.outcome.ok);
-    QVERIFY2(report.outcome.error.startsWith(error), qPrintable(report.outcome.error));
-    QCOMPARE(report.added, qint64(0));
-    QCOMPARE(texts(readDatabase(fixture.path())), texts(stored));
-    QCOMPARE(fileHash(fixture.path()), before);
-}
-
-void TestCsvImport::exportWritesHeaderAndDescriptionOrder()
-{
-    ImportFixture fixture({TestRecord::make(QStringLiteral("beta"), nullText(), {QStringLiteral("2")}),
-                           TestRecord::make(QStringLiteral("Alpha"), QStringLiteral("x"), {}),
-                           TestRecord::make(QStringLiteral("alpha"), QStringLiteral(""), {})});
-    qint64 count = 0;
-    const QByteArray csv = fixture.exported(&count);
-    QCOMPARE(count, qint64(3));
-    const QList<QByteArray> lines = csv.split('\n');
-    QCOMPARE(lines.at(0), headerLine().toUtf8() + "\r");
-    QCOMPARE(lines.at(1), QByteArray("Alpha,x") + QByteArray(40, ',') + "\r");
-    QCOMPARE(lines.at(2), QByteArray("alpha,\"\"") + QByteArray(40, ',') + "\r");
-    QCOMPARE(lines.at(3), QByteArray("beta,,2") + QByteArray(39, ',') + "\r");
-    QCOMPARE(lines.at(4), QByteArray());
-}
-
-// The quoting itself is in the tables above; this is about nulls, empty texts and all forty slots.
+// The export's bytes, then nulls, empty texts and all forty slots through export and import.
 void TestCsvImport::importTakesBackWhatExportWrote()
 {
-    // Listed in description order, the order of the export.
-    const QVector<TestRecord> records{
-        TestRecord::make(QStringLiteral(""), QStringLiteral("empty description"), {}),
-        allSlots(QStringLiteral("All forty slots")),
-        TestRecord::make(QStringLiteral("Line\r\nbreaks"), QStringLiteral("one\ntwo\r\nthree\rfour\n"),
-                         {QStringLiteral("2"), nullText(), QStringLiteral("3")}),
-        TestRecord::make(QStringLiteral("Null comments"), nullText(), {QStringLiteral("0"), QStringLiteral("")}),
-        TestRecord::make(QString::fromUtf8("Ünïcødé ✓ 中文 🎵"), QStringLiteral("  both ends  "),
-                         {QStringLiteral(" 5 ")}),
-    };
-    ImportFixture source(records);
+    QVariantList everySlot;
+    for (int i = 1; i <= 40; ++i)
+        everySlot << (i % 7 ? QVariant(QString::number(i * 11.25)) : nullText());
+    // In description order, the order of the export; stored in another order.
+    const QVector<TestRecord> records{TestRecord::make(QStringLiteral(""), QStringLiteral("empty description")),
+                                      TestRecord::make(QStringLiteral("Alpha"), QStringLiteral("x"), everySlot),
+                                      TestRecord::make(QStringLiteral("alpha"), QStringLiteral("")),
+                                      TestRecord::make(QStringLiteral("beta"), nullText(),
+                                                       {QStringLiteral("2"), QStringLiteral("")})};
+    const Database source({records.at(3), records.at(1), records.at(0), records.at(2)});
     const QByteArray csv = source.exported();
-    ImportFixture target({});
+    const QList<QByteArray> lines = csv.split('\n');
+    QCOMPARE(lines.size(), records.size() + 2);
+    QCOMPARE(lines.at(0), OrvoDatabase::fieldNames().join(QLatin1Char(',')).toUtf8() + "\r");
+    QCOMPARE(lines.at(1), QByteArray("\"\",empty description") + QByteArray(40, ',') + "\r");
+    QCOMPARE(lines.at(3), QByteArray("alpha,\"\"") + QByteArray(40, ',') + "\r");
+    QCOMPARE(lines.at(4), QByteArray("beta,,2,\"\"") + QByteArray(38, ',') + "\r");
+
+    const Database target;
     const ImportReport report = target.import(csv);
     QVERIFY2(report.outcome.ok, qPrintable(report.outcome.error));
     QCOMPARE(report.added, qint64(records.size()));
     QCOMPARE(report.unusedColumns, QStringList());
-    QCOMPARE(texts(readDatabase(target.path())), texts(records));
+    QCOMPARE(shown(readDatabase(target.path)), shown(records));
     QCOMPARE(target.exported(), csv);
 }
 
@@ -390,7 +268,6 @@ void TestCsvImport::skipsDuplicates_data()
     QTest::newRow("one slot differs") << true << QByteArray("Alpha,x,1.0,\r\n") << 1 << 0;
     QTest::newRow("slot empty instead of null") << true << QByteArray("Alpha,x,1,\"\"\r\n") << 1 << 0;
     QTest::newRow("null comments equal") << true << QByteArray("Beta,,,\r\n") << 0 << 1;
-    QTest::newRow("empty comments are not null") << true << QByteArray("Beta,\"\",,\r\n") << 1 << 0;
     QTest::newRow("repeated within the file") << true << QByteArray("New,n,5,\r\nNew,n,5,\r\nNew,n,5,\r\n") << 1 << 2;
 }
 
@@ -401,28 +278,31 @@ void TestCsvImport::skipsDuplicates()
     QFETCH(int, added);
     QFETCH(int, skipped);
 
-    ImportFixture fixture({TestRecord::make(QStringLiteral("Alpha"), QStringLiteral("x"), {QStringLiteral("1")}),
-                           TestRecord::make(QStringLiteral("Beta"), nullText(), {})});
+    const Database database({TestRecord::make(QStringLiteral("Alpha"), QStringLiteral("x"), {QStringLiteral("1")}),
+                             TestRecord::make(QStringLiteral("Beta"), nullText(), {})});
     ImportOptions options;
     options.skipDuplicates = skip;
-    const ImportReport report = fixture.import("Description,Comments,F1,F2\r\n" + rows, {}, options);
+    const ImportReport report = database.import("Description,Comments,F1,F2\r\n" + rows, {}, options);
     QVERIFY2(report.outcome.ok, qPrintable(report.outcome.error));
     QCOMPARE(report.added, qint64(added));
     QCOMPARE(report.skipped, qint64(skipped));
-    QCOMPARE(readDatabase(fixture.path()).size(), 2 + added);
+    QCOMPARE(readDatabase(database.path).size(), 2 + added);
 }
 
 void TestCsvImport::mapsColumns_data()
 {
     QTest::addColumn<QString>("map");
     QTest::addColumn<QByteArray>("csv");
-    QTest::addColumn<QString>("expected"); // Description|Comments|F1|F2 of the one record, "-" for null
+    QTest::addColumn<QString>("expected"); // Description|Comments|F1|F2 of the one record
     QTest::addColumn<QString>("unused");
-    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("error"); // of the mapping text, or of the import
 
     const auto row = [](const char* name, const QString& map, const QByteArray& csv, const QString& expected,
                         const QString& unused = QString(), const QString& error = QString()) {
         QTest::newRow(name) << map << csv << expected << unused << error;
+    };
+    const auto refused = [&row](const char* name, const QString& map, const QString& error) {
+        row(name, map, "Description\nA\n", "", "", error);
     };
     row("names with other letter case", "", "DESCRIPTION,comments,f2\nA,b,3\n", "A|b|-|3");
     row("other columns left out", "", "Description,Hz,F1\nA,9,1\n", "A|-|1|-", "Hz");
@@ -430,12 +310,18 @@ void TestCsvImport::mapsColumns_data()
     row("a mapped column is not also taken by its name", "F1=Comments", "Description,Comments\nA,5\n", "A|-|5|-");
     row("one column for two fields", "F1=Hz,F2=Hz", "Description,Hz\nA,5\n", "A|-|5|5");
     row("exact name wins over case twins", "", "description,Description\nA,B\n", "B|-|-|-", "description");
+    row("no Description column", "", "Name,Comments\r\nA,x\r\n", "", "", "There is no column Description");
     row("mapped column missing", "F1=Hz", "Description,Freq\nA,5\n", "", "",
         "There is no column Hz for F1 (the columns are: Description, Freq).");
     row("Description column taken by another field", "Comments=Description", "Description\nA\n", "", "",
         "The column Description is mapped to another field");
     row("names differing only in case", "", "description,DESCRIPTION\nA,B\n", "", "",
         "The columns description and DESCRIPTION differ");
+    refused("no equals sign", "Description", "\"Description\" is not");
+    refused("no column", "F1=", "\"F1=\" is not FIELD=COLUMN.");
+    refused("no field", "=Hz", "\"=Hz\" is not FIELD=COLUMN.");
+    refused("unknown field", "F41=Hz", "F41 is not a field");
+    refused("field twice", "f1=A,F1=B", "F1 is mapped twice.");
 }
 
 void TestCsvImport::mapsColumns()
@@ -448,47 +334,18 @@ void TestCsvImport::mapsColumns()
 
     FieldMapping mapping;
     QString parseError;
-    QVERIFY2(mapping.parse(map, &parseError), qPrintable(parseError));
-    ImportFixture fixture({});
-    const ImportReport report = fixture.import(csv, mapping);
-    if (!error.isEmpty()) {
-        QVERIFY2(report.outcome.error.startsWith(error), qPrintable(report.outcome.error));
-        QCOMPARE(readDatabase(fixture.path()).size(), 0);
+    if (!mapping.parse(map, &parseError)) {
+        QVERIFY2(!error.isEmpty() && parseError.startsWith(error), qPrintable(parseError));
         return;
     }
-    QVERIFY2(report.outcome.ok, qPrintable(report.outcome.error));
+    const Database database;
+    const ImportReport report = database.import(csv, mapping);
+    QCOMPARE(report.outcome.ok, error.isEmpty());
+    QVERIFY2(report.outcome.error.startsWith(error), qPrintable(report.outcome.error));
     QCOMPARE(report.unusedColumns.join(QLatin1Char(',')), unused);
-    const QVector<TestRecord> records = readDatabase(fixture.path());
-    QCOMPARE(records.size(), 1);
-    const TestRecord& record = records.first();
-    QStringList shown;
-    for (const QVariant& value :
-         {record.description, record.comments, record.frequencies.at(0), record.frequencies.at(1)})
-        shown << (value.isNull() ? QStringLiteral("-") : value.toString());
-    QCOMPARE(shown.join(QLatin1Char('|')), expected);
-}
-
-void TestCsvImport::rejectsMappingText_data()
-{
-    QTest::addColumn<QString>("map");
-    QTest::addColumn<QString>("error");
-
-    QTest::newRow("no equals sign") << QStringLiteral("Description") << QStringLiteral("\"Description\" is not");
-    QTest::newRow("no column") << QStringLiteral("F1=") << QStringLiteral("\"F1=\" is not FIELD=COLUMN.");
-    QTest::newRow("no field") << QStringLiteral("=Hz") << QStringLiteral("\"=Hz\" is not FIELD=COLUMN.");
-    QTest::newRow("unknown field") << QStringLiteral("F41=Hz") << QStringLiteral("F41 is not a field");
-    QTest::newRow("field twice") << QStringLiteral("f1=A,F1=B") << QStringLiteral("F1 is mapped twice.");
-}
-
-void TestCsvImport::rejectsMappingText()
-{
-    QFETCH(QString, map);
-    QFETCH(QString, error);
-
-    FieldMapping mapping;
-    QString parseError;
-    QVERIFY(!mapping.parse(map, &parseError));
-    QVERIFY2(parseError.startsWith(error), qPrintable(parseError));
+    const QStringList records = shown(readDatabase(database.path));
+    QCOMPARE(records.size(), error.isEmpty() ? 1 : 0);
+    QCOMPARE(records.value(0).section(QLatin1Char('|'), 0, 3), expected);
 }
 
 QTEST_GUILESS_MAIN(TestCsvImport)

@@ -14,6 +14,8 @@
 using namespace DatabaseFiles;
 using Step = DatabaseRepair::Step;
 
+const QString MadeToFail = QStringLiteral("The step was made to fail.");
+
 Q_DECLARE_METATYPE(DatabaseRepair::Step)
 Q_DECLARE_METATYPE(TestRecord)
 
@@ -28,11 +30,8 @@ private slots:
     void keepsEveryRecord();
     void failureLeavesDatabaseAsBefore_data();
     void failureLeavesDatabaseAsBefore();
-    void refusesFilesItCannotRead_data();
-    void refusesFilesItCannotRead();
     void savesReadableRowsOfDamagedFile_data();
     void savesReadableRowsOfDamagedFile();
-    void neverOverwritesAnEarlierDamagedCopy();
     void rebuildsFrequencyIndexOfDamagedFile();
 
 private:
@@ -78,9 +77,8 @@ void TestDatabaseRepair::keepsEveryRecord()
     QFETCH(bool, shrinks);
     QFETCH(QString, leftover);
     createDatabase(path(), records);
-    QFile garbage(path(leftover));
-    QVERIFY(leftover.isEmpty() || (garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(5000, 'x'))));
-    garbage.close();
+    if (!leftover.isEmpty())
+        writeFile(path(leftover), QByteArray(5000, 'x'));
     QVERIFY(sql.isEmpty() || execute(path(), sql));
     QCOMPARE(rowsOf(path(), "PRAGMA freelist_count").first().mid(1).toInt() > 20, shrinks);
     const qint64 sizeBefore = QFileInfo(path()).size();
@@ -110,84 +108,68 @@ void TestDatabaseRepair::keepsEveryRecord()
 
 void TestDatabaseRepair::failureLeavesDatabaseAsBefore_data()
 {
-    QTest::addColumn<Step>("step");
-    QTest::addColumn<bool>("damaged");
-
-    const DatabaseRepair names(QStringLiteral("/data/freqs.mdb"), QStringLiteral("/data/newFreq.mdb"));
-    for (const Step step : {Step::RemoveLeftover, Step::CheckOriginal, Step::Compact, Step::CheckCopy, Step::SyncCopy,
-                            Step::Replace, Step::SyncFolder})
-        QTest::addRow("sound: %s", qPrintable(names.describe(step))) << step << false;
-    for (const Step step : {Step::CheckOriginal, Step::SaveReadableRows, Step::CheckCopy, Step::SyncCopy,
-                            Step::KeepDamaged, Step::Replace, Step::SyncFolder})
-        QTest::addRow("damaged: %s", qPrintable(names.describe(step))) << step << true;
-}
-
-void TestDatabaseRepair::failureLeavesDatabaseAsBefore()
-{
-    QFETCH(Step, step);
-    QFETCH(bool, damaged);
-    createDatabase(path(), manyRecords(400));
-    QVERIFY(execute(path(), UserFrequencyTable));
-    const QStringList sound = content(path());
-    QVERIFY(!damaged || damagePage(path(), TableLeaf));
-    const QByteArray before = fileBytes(path());
-
-    DatabaseRepair repair(path(), path("newFreq.mdb"));
-    repair.failAt(step);
-    const DatabaseRepair::Result result = repair.run();
-
-    QVERIFY(!result.ok && result.failedStep == step);
-    QVERIFY2(result.message().contains(repair.describe(step)) &&
-                 result.message().contains(QLatin1String("The step was made to fail.")),
-             qPrintable(result.message()));
-    QCOMPARE(result.title(), QStringLiteral("Repair and Compact Database"));
-    if (step != Step::SyncFolder) {
-        QVERIFY(!result.replaced);
-        QVERIFY(fileBytes(path()) == before);
-        QVERIFY(result.message().startsWith(QLatin1String("Repairing and compacting freqs.mdb failed while ")));
-        QVERIFY(result.message().endsWith(QLatin1String("\n\nfreqs.mdb has not been changed.")));
-        QCOMPARE(folderEntries(), QStringList{"freqs.mdb"});
-        return;
-    }
-    // Once the new file has its name, a failed folder sync changes nothing in it.
-    QVERIFY(result.replaced);
-    QVERIFY(!QFileInfo::exists(path("newFreq.mdb")) && !QFileInfo::exists(path("newFreq.mdb-journal")));
-    if (damaged)
-        QVERIFY(fileBytes(path("freqs-damaged.mdb")) == before);
-    else
-        QCOMPARE(content(path()), sound);
-}
-
-void TestDatabaseRepair::refusesFilesItCannotRead_data()
-{
-    QTest::addColumn<QByteArray>("bytes"); // null: no file at all
+    QTest::addColumn<QByteArray>("bytes"); // of freqs.mdb; null: no file at all
     QTest::addColumn<Step>("step");
     QTest::addColumn<QString>("reason");
 
-    QByteArray schemaPageBroken = QByteArray("SQLite format 3\0\x10\0", 18) + QByteArray(4096 - 18, '\xff');
+    QTemporaryDir folder;
+    const QString made = folder.filePath(QStringLiteral("freqs.mdb"));
+    createDatabase(made, manyRecords(400));
+    QVERIFY(execute(made, UserFrequencyTable));
+    const QByteArray sound = fileBytes(made);
+    QVERIFY(damagePage(made, TableLeaf));
+    const DatabaseRepair names(QStringLiteral("/data/freqs.mdb"), QStringLiteral("/data/newFreq.mdb"));
+    for (const Step step : {Step::RemoveLeftover, Step::CheckOriginal, Step::Compact, Step::CheckCopy, Step::SyncCopy,
+                            Step::Replace, Step::SyncFolder})
+        QTest::addRow("sound: %s", qPrintable(names.describe(step))) << sound << step << MadeToFail;
+    for (const Step step : {Step::CheckOriginal, Step::SaveReadableRows, Step::CheckCopy, Step::SyncCopy,
+                            Step::KeepDamaged, Step::Replace, Step::SyncFolder})
+        QTest::addRow("damaged: %s", qPrintable(names.describe(step))) << fileBytes(made) << step << MadeToFail;
+
     QTest::newRow("missing") << QByteArray() << Step::CheckOriginal << "The file does not exist.";
     QTest::newRow("text file") << QByteArray("Description;Comments\r\n") << Step::CheckOriginal
                                << "not an SQLite database file";
     QTest::newRow("empty file") << QByteArray("") << Step::CheckOriginal << "no such table: Main";
     QTest::newRow("table list unreadable")
-        << schemaPageBroken << Step::SaveReadableRows << "The list of its tables cannot be read";
+        << QByteArray("SQLite format 3\0\x10\0", 18) + QByteArray(4096 - 18, '\xff') << Step::SaveReadableRows
+        << "The list of its tables cannot be read";
 }
 
-void TestDatabaseRepair::refusesFilesItCannotRead()
+void TestDatabaseRepair::failureLeavesDatabaseAsBefore()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(Step, step);
     QFETCH(QString, reason);
-    QFile file(path());
-    QVERIFY(bytes.isNull() || (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()));
-    file.close();
+    if (!bytes.isNull())
+        writeFile(path(), bytes);
+    const QStringList entries = folderEntries();
+    const QStringList before = content(path());
 
-    const DatabaseRepair::Result result = repair();
+    DatabaseRepair repair(path(), path("newFreq.mdb"));
+    if (reason == MadeToFail)
+        repair.failAt(step);
+    const DatabaseRepair::Result result = repair.run();
 
     QVERIFY(!result.ok && result.failedStep == step);
     QVERIFY2(result.reason.contains(reason), qPrintable(result.reason));
-    QVERIFY(fileBytes(path()) == bytes);
-    QCOMPARE(folderEntries(), bytes.isNull() ? QStringList() : QStringList{"freqs.mdb"});
+    const QString message = result.message();
+    QVERIFY2(message.contains(repair.describe(step)) && message.contains(reason), qPrintable(message));
+    QCOMPARE(result.title(), QStringLiteral("Repair and Compact Database"));
+    if (step != Step::SyncFolder) {
+        QVERIFY(!result.replaced && fileBytes(path()) == bytes);
+        QVERIFY2(message.startsWith(QLatin1String("Repairing and compacting freqs.mdb failed while ")) &&
+                     message.endsWith(QLatin1String("\n\nfreqs.mdb has not been changed.")),
+                 qPrintable(message));
+        QCOMPARE(folderEntries(), entries);
+        return;
+    }
+    // Once the new file has its name, a failed folder sync changes nothing in it.
+    QVERIFY(result.replaced);
+    QVERIFY(!QFileInfo::exists(path("newFreq.mdb")) && !QFileInfo::exists(path("newFreq.mdb-journal")));
+    if (result.damaged)
+        QVERIFY(fileBytes(path("freqs-damaged.mdb")) == bytes);
+    else
+        QCOMPARE(content(path()), before);
 }
 
 void TestDatabaseRepair::savesReadableRowsOfDamagedFile_data()
@@ -195,11 +177,14 @@ void TestDatabaseRepair::savesReadableRowsOfDamagedFile_data()
     QTest::addColumn<char>("pageKind");
     QTest::addColumn<QString>("sql");
     QTest::addColumn<bool>("recordsLost");
+    QTest::addColumn<QString>("keptAs"); // a freqs-damaged.mdb of an earlier repair is never overwritten
 
-    QTest::newRow("a page of records") << TableLeaf << QString() << true;
-    QTest::newRow("a page of the description index") << IndexLeaf << QString() << false;
+    QTest::newRow("a page of records") << TableLeaf << QString() << true << "freqs-damaged.mdb";
+    QTest::newRow("a page of the description index") << IndexLeaf << QString() << false << "freqs-damaged.mdb";
     // Without an index nothing tells how many rows the damaged page held.
-    QTest::newRow("a page of records, no index") << TableLeaf << "DROP INDEX MainDescriptionNoCase" << true;
+    QTest::newRow("a page of records, no index")
+        << TableLeaf << "DROP INDEX MainDescriptionNoCase" << true << "freqs-damaged.mdb";
+    QTest::newRow("an earlier damaged copy") << TableLeaf << QString() << true << "freqs-damaged-2.mdb";
 }
 
 void TestDatabaseRepair::savesReadableRowsOfDamagedFile()
@@ -207,12 +192,17 @@ void TestDatabaseRepair::savesReadableRowsOfDamagedFile()
     QFETCH(char, pageKind);
     QFETCH(QString, sql);
     QFETCH(bool, recordsLost);
+    QFETCH(QString, keptAs);
     createDatabase(path(), manyRecords(400));
     QVERIFY(sql.isEmpty() || execute(path(), sql));
     const bool countKnown = !sql.startsWith(QLatin1String("DROP"));
     const QStringList sound = content(path());
     QVERIFY(damagePage(path(), pageKind));
     const QByteArray damagedBytes = fileBytes(path());
+    if (keptAs != QLatin1String("freqs-damaged.mdb"))
+        writeFile(path("freqs-damaged.mdb"), "earlier");
+    QStringList entries = folderEntries() << keptAs;
+    entries.sort();
 
     const DatabaseRepair::Result result = repair();
 
@@ -226,13 +216,14 @@ void TestDatabaseRepair::savesReadableRowsOfDamagedFile()
     QCOMPARE(result.message(),
              QStringLiteral("freqs.mdb was damaged. It has been repaired and compacted, keeping every record that "
                             "could still be read.\n\nRecords saved: %1\nRecords that could not be read: %2\n\nThe "
-                            "damaged file has been kept as freqs-damaged.mdb.")
+                            "damaged file has been kept as %3.")
                  .arg(result.savedRecords)
-                 .arg(lost));
+                 .arg(lost, keptAs));
 
     // The damaged original is kept as it was; the new file is sound and holds only true rows.
-    QCOMPARE(folderEntries(), (QStringList{"freqs-damaged.mdb", "freqs.mdb"}));
-    QVERIFY(fileBytes(path("freqs-damaged.mdb")) == damagedBytes);
+    QCOMPARE(folderEntries(), entries);
+    QVERIFY(fileBytes(path(keptAs)) == damagedBytes);
+    QVERIFY(keptAs == QLatin1String("freqs-damaged.mdb") || fileBytes(path("freqs-damaged.mdb")) == "earlier");
     QCOMPARE(rowsOf(path(), "PRAGMA integrity_check"), QStringList{"tok"});
     const QStringList repaired = content(path());
     QCOMPARE(repaired.filter(QRegularExpression("^Main:")).size(), int(result.savedRecords));
@@ -242,32 +233,14 @@ void TestDatabaseRepair::savesReadableRowsOfDamagedFile()
     QVERIFY(opensAsOrvoDatabase());
 }
 
-void TestDatabaseRepair::neverOverwritesAnEarlierDamagedCopy()
-{
-    createDatabase(path(), manyRecords(400));
-    QVERIFY(damagePage(path(), TableLeaf));
-    QFile earlier(path("freqs-damaged.mdb"));
-    QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
-    earlier.close();
-    const QByteArray damagedBytes = fileBytes(path());
-
-    const DatabaseRepair::Result result = repair();
-
-    QVERIFY(result.ok && result.message().endsWith(QLatin1String("kept as freqs-damaged-2.mdb.")));
-    QCOMPARE(fileBytes(path("freqs-damaged.mdb")), QByteArray("earlier"));
-    QVERIFY(fileBytes(path("freqs-damaged-2.mdb")) == damagedBytes);
-}
-
 void TestDatabaseRepair::rebuildsFrequencyIndexOfDamagedFile()
 {
+    const auto rebuildIndex = [](const QString& file) {
+        SqliteFile sqlite;
+        return sqlite.open(file, SqliteFile::Mode::Existing).ok && FrequencyIndex::rebuild(sqlite.handle()).ok;
+    };
     createDatabase(path(), manyRecords(400));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("index-maker"));
-        db.setDatabaseName(path());
-        QVERIFY(db.open() && FrequencyIndex::ensure(db).ok);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("index-maker"));
+    QVERIFY(rebuildIndex(path()));
     QVERIFY(damagePage(path(), TableLeaf));
 
     const DatabaseRepair::Result result = repair();
@@ -276,12 +249,7 @@ void TestDatabaseRepair::rebuildsFrequencyIndexOfDamagedFile()
     // The index names exactly the saved records' values: as one built afresh from them.
     const QString index = QStringLiteral("SELECT * FROM MainFrequencies ORDER BY 1, 2");
     const QStringList repaired = rowsOf(path(), index);
-    QVERIFY(QFile::copy(path(), path("rebuilt.mdb")));
-    {
-        SqliteFile rebuilt;
-        QVERIFY(rebuilt.open(path("rebuilt.mdb"), SqliteFile::Mode::Existing).ok);
-        QVERIFY(FrequencyIndex::rebuild(rebuilt.handle()).ok);
-    }
+    QVERIFY(QFile::copy(path(), path("rebuilt.mdb")) && rebuildIndex(path("rebuilt.mdb")));
     QVERIFY(!repaired.isEmpty());
     QCOMPARE(repaired, rowsOf(path("rebuilt.mdb"), index));
     QCOMPARE(rowsOf(path(), "SELECT count(*) FROM MainFrequencies WHERE RecordId NOT IN (SELECT rowid FROM Main)"),

@@ -39,7 +39,6 @@ private slots:
     void written();
     void listText_data();
     void listText();
-    void decimalCommaLocale_data();
     void decimalCommaLocale();
 };
 
@@ -52,25 +51,17 @@ void TestFrequencyText::numberValue_data()
     QTest::newRow("null") << QVariant() << none;
     QTest::newRow("typed null") << Null << none;
     QTest::newRow("int") << QVariant(728) << std::optional<double>(728);
-    QTest::newRow("double") << QVariant(0.5) << std::optional<double>(0.5);
     QTest::newRow("infinite double") << QVariant(std::numeric_limits<double>::infinity()) << none;
     QTest::newRow("decimal text") << QVariant("7.830") << std::optional<double>(7.83);
-    QTest::newRow("leading zero") << QVariant("0727") << std::optional<double>(727);
     QTest::newRow("surrounding blanks") << QVariant("  20 ") << std::optional<double>(20);
     QTest::newRow("plus sign") << QVariant("+5") << std::optional<double>(5);
-    QTest::newRow("minus sign") << QVariant("-1.5") << std::optional<double>(-1.5);
     QTest::newRow("point first") << QVariant(".5") << std::optional<double>(0.5);
     QTest::newRow("point last") << QVariant("5.") << std::optional<double>(5);
     QTest::newRow("exponent") << QVariant("1.5E+3") << std::optional<double>(1500);
     QTest::newRow("underflow is zero") << QVariant("1e-400") << std::optional<double>(0);
     QTest::newRow("empty") << QVariant("") << none;
-    QTest::newRow("point alone") << QVariant(".") << none;
     QTest::newRow("unit after number") << QVariant("7 Hz") << none;
     QTest::newRow("decimal comma") << QVariant("5,9") << none;
-    QTest::newRow("two points") << QVariant("1.2.3") << none;
-    QTest::newRow("exponent without digits") << QVariant("1e") << none;
-    QTest::newRow("exponent without mantissa") << QVariant("e5") << none;
-    QTest::newRow("blank inside") << QVariant("7 2") << none;
     QTest::newRow("hexadecimal") << QVariant("0x10") << none;
     QTest::newRow("infinity word") << QVariant("inf") << none;
     QTest::newRow("overflow") << QVariant("1e309") << none;
@@ -93,8 +84,6 @@ void TestFrequencyText::written_data()
     QTest::addColumn<double>("value");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("decimal") << 7.83 << " 7.83";
-    QTest::newRow("whole") << 20.0 << " 20";
     QTest::newRow("below one") << 0.5 << " .5";
     QTest::newRow("negative below one") << -0.5 << "-.5";
     QTest::newRow("zero") << 0.0 << " 0";
@@ -106,7 +95,6 @@ void TestFrequencyText::written_data()
     QTest::newRow("large rounded") << 1234567890123456.0 << " 1.23456789012346E+15";
     QTest::newRow("smallest plain") << 0.0001 << " .0001";
     QTest::newRow("small uses exponent") << 0.00001 << " 1E-05";
-    QTest::newRow("small with digits") << 1.5e-7 << " 1.5E-07";
     QTest::newRow("three digit exponent") << 1e100 << " 1E+100";
 }
 
@@ -128,12 +116,10 @@ void TestFrequencyText::listText_data()
     QTest::newRow("first zero, half") << FieldValues{{1, 0}, {2, 0.5}} << ",  .5";
     QTest::newRow("gap adds no separators") << FieldValues{{1, 1}, {5, 5}} << " 1,  5";
     QTest::newRow("only the last field") << FieldValues{{40, 728}} << ",  728";
-    QTest::newRow("trailing zero text") << FieldValues{{1, "7.830"}} << " 7.83";
-    QTest::newRow("leading zero text") << FieldValues{{1, "0727"}} << " 727";
+    QTest::newRow("texts rewritten") << FieldValues{{1, "7.830"}, {2, "0727"}} << " 7.83,  727";
     QTest::newRow("zero text left out") << FieldValues{{1, "0"}, {2, "0"}, {3, "728"}} << ",  728";
     QTest::newRow("negative left out") << FieldValues{{1, -5}, {2, "-0.5"}} << "";
     QTest::newRow("not numbers left out") << FieldValues{{1, "abc"}, {2, ""}, {3, "7 Hz"}, {4, 9}} << ",  9";
-    QTest::newRow("nothing at all") << FieldValues{} << "";
     QTest::newRow("field 41 is not read") << FieldValues{{41, 5}} << "";
 }
 
@@ -145,23 +131,15 @@ void TestFrequencyText::listText()
     QCOMPARE(listTextOf(fields), expected);
 }
 
-void TestFrequencyText::decimalCommaLocale_data()
-{
-    QTest::addColumn<bool>("cLibraryToo");
-
-    QTest::newRow("Qt default locale") << false;
-    QTest::newRow("C library locale too") << true;
-}
-
+// A decimal-comma locale, in Qt and (where the machine has it) in the C library, changes neither
+// the reading nor the writing of numbers.
 void TestFrequencyText::decimalCommaLocale()
 {
-    QFETCH(bool, cLibraryToo);
-
     const QLocale previousDefault;
     const std::string previousCLocale = std::setlocale(LC_ALL, nullptr);
-    if (cLibraryToo && !std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "de_DE.utf8") &&
-        !std::setlocale(LC_ALL, "de_DE")) {
-        QSKIP("no German C library locale on this machine");
+    for (const char* german : {"de_DE.UTF-8", "de_DE.utf8", "de_DE"}) {
+        if (std::setlocale(LC_ALL, german))
+            break;
     }
     QLocale::setDefault(QLocale(QLocale::German));
 

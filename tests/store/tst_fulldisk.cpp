@@ -26,14 +26,14 @@ class TestFullDisk : public QObject
 private slots:
     void initTestCase();
     void cleanup();
-    void exportToImpossibleFolderIsReported();
-    void exportOnFullDiskKeepsOldFile();
-    void saveOnFullDiskLosesNothing_data();
-    void saveOnFullDiskLosesNothing();
-    void readOnlyPlacesLoseNothing();
+    void failureLosesNothing_data();
+    void failureLosesNothing();
 };
 
 namespace {
+
+enum class Place { FolderIsAFile, FullDisk, ReadOnlyFolder, ReadOnlyFile };
+enum class Task { Export, SaveNew, SaveEdit, Repair };
 
 rlim_t g_unlimited = RLIM_INFINITY;
 
@@ -44,11 +44,6 @@ bool limitFileSize(rlim_t bytes)
     getrlimit(RLIMIT_FSIZE, &limit);
     limit.rlim_cur = bytes;
     return setrlimit(RLIMIT_FSIZE, &limit) == 0;
-}
-
-void liftFileSizeLimit()
-{
-    limitFileSize(g_unlimited);
 }
 
 // Root passes every file mode check through two capabilities. Taken out of the effective set
@@ -64,18 +59,10 @@ bool obeyFileModes(bool obey)
     return syscall(SYS_capset, &header, data) == 0;
 }
 
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-const auto manyLines = [](ExportText::LineWriter& writer) {
-    for (int i = 0; i < 20000; ++i)
-        writer.line(QStringLiteral("Frequency line %1 with some text to fill the disk").arg(i));
-};
-
 } // namespace
+
+Q_DECLARE_METATYPE(Place)
+Q_DECLARE_METATYPE(Task)
 
 void TestFullDisk::initTestCase()
 {
@@ -88,146 +75,94 @@ void TestFullDisk::initTestCase()
 
 void TestFullDisk::cleanup()
 {
-    liftFileSizeLimit();
+    limitFileSize(g_unlimited);
     obeyFileModes(false);
 }
 
-void TestFullDisk::exportToImpossibleFolderIsReported()
+void TestFullDisk::failureLosesNothing_data()
 {
-    QTemporaryDir folder;
-    const QString notAFolder = folder.filePath(QStringLiteral("plain-file"));
-    QFile file(notAFolder);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("keep me");
-    file.close();
+    QTest::addColumn<Place>("place");
+    QTest::addColumn<Task>("task");
 
-    const QString path = notAFolder + QStringLiteral("/freq.txt");
-    const Outcome written = ExportText::writeFile(path, manyLines);
-    QVERIFY(!written.ok);
-    QVERIFY2(written.error.startsWith(QStringLiteral("Could not write %1: ").arg(path)), qPrintable(written.error));
-    QVERIFY(written.error.size() > QStringLiteral("Could not write %1: ").arg(path).size());
-    QCOMPARE(contents(notAFolder), QByteArray("keep me"));
+    QTest::newRow("export into a plain file") << Place::FolderIsAFile << Task::Export;
+    QTest::newRow("export, full disk") << Place::FullDisk << Task::Export;
+    QTest::newRow("new record, full disk") << Place::FullDisk << Task::SaveNew;
+    QTest::newRow("edited record, full disk") << Place::FullDisk << Task::SaveEdit;
+    QTest::newRow("export, read-only folder") << Place::ReadOnlyFolder << Task::Export;
+    // The file itself may be written, but its journal cannot be made beside it.
+    QTest::newRow("new record, read-only folder") << Place::ReadOnlyFolder << Task::SaveNew;
+    QTest::newRow("repair, read-only folder") << Place::ReadOnlyFolder << Task::Repair;
+    QTest::newRow("new record, read-only file") << Place::ReadOnlyFile << Task::SaveNew;
 }
 
-void TestFullDisk::exportOnFullDiskKeepsOldFile()
+void TestFullDisk::failureLosesNothing()
 {
+    QFETCH(Place, place);
+    QFETCH(Task, task);
     QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("freq.txt"));
-    QFile old(path);
-    QVERIFY(old.open(QIODevice::WriteOnly));
-    old.write("the last export\r\n");
-    old.close();
+    const QDir dir(folder.path());
+    const QString database = dir.filePath(QStringLiteral("freqs.mdb"));
+    const QString exported = dir.filePath(QStringLiteral("freq.txt"));
+    createDatabase(database, {TestRecord::make("Alpha", "a", {"728"}), TestRecord::make("Bravo", "b", {"20"})});
+    writeFile(exported, "the last export\r\n");
+    const QByteArray databaseBefore = fileHash(database);
+    const QByteArray exportBefore = fileHash(exported);
+    const QStringList entries = dir.entryList(QDir::Files);
 
-    QVERIFY(limitFileSize(64 * 1024));
-    const Outcome written = ExportText::writeFile(path, manyLines);
-    liftFileSizeLimit();
-    QVERIFY(!written.ok);
-    QVERIFY2(written.error.startsWith(QStringLiteral("Could not write %1: ").arg(path)), qPrintable(written.error));
-    QCOMPARE(contents(path), QByteArray("the last export\r\n"));
-    // No half-written file is left beside it.
-    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{QStringLiteral("freq.txt")});
-
-    QVERIFY(ExportText::writeFile(path, manyLines).ok);
-}
-
-void TestFullDisk::saveOnFullDiskLosesNothing_data()
-{
-    QTest::addColumn<bool>("newRecord");
-    QTest::newRow("new record") << true;
-    QTest::newRow("edited record") << false;
-}
-
-void TestFullDisk::saveOnFullDiskLosesNothing()
-{
-    QFETCH(bool, newRecord);
-    QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("freqs.mdb"));
-    createDatabase(path, {TestRecord::make("Alpha", "a", {"728"}), TestRecord::make("Bravo", "b", {"20"})});
-    Data1 data;
-    data.setDatabaseName(path);
-    data.setRecordSource(QueryTexts::allRecordsQuery());
-    QVERIFY(data.refresh().ok);
-    QVERIFY(data.moveTo(0));
-    const QVector<TestRecord> before = readDatabase(path);
-
+    const QString path = place == Place::FolderIsAFile ? exported + QStringLiteral("/freq.txt") : exported;
     RecordForm form;
     form.description = QStringLiteral("Large ") + QString(200000, QLatin1Char('x'));
     form.comments = QString(200000, QLatin1Char('y'));
     form = form.withStoredDefaults();
-    const auto target = newRecord ? RecordForm::Target::NewRecord : RecordForm::Target::CurrentRecord;
+    const auto run = [&]() -> Outcome {
+        if (task == Task::Export)
+            return ExportText::writeFile(path, [](ExportText::LineWriter& writer) {
+                for (int i = 0; i < 20000; ++i)
+                    writer.line(QStringLiteral("Frequency line %1 with some text to fill the disk").arg(i));
+            });
+        if (task == Task::Repair) {
+            const DatabaseRepair::Result result = DatabaseRepair(database, dir.filePath("newFreq.mdb")).run();
+            return result.ok ? Outcome::success() : Outcome::failure(result.replaced ? QString() : result.message());
+        }
+        Data1 data;
+        data.setDatabaseName(database);
+        data.setRecordSource(QueryTexts::allRecordsQuery());
+        if (const Outcome opened = data.refresh(); !opened || !data.moveTo(0))
+            return Outcome::failure(QStringLiteral("could not be opened"));
+        return form.store(data, task == Task::SaveNew ? RecordForm::Target::NewRecord
+                                                      : RecordForm::Target::CurrentRecord);
+    };
 
     // The file cannot grow at all.
-    QVERIFY(limitFileSize(rlim_t(QFileInfo(path).size())));
-    const Outcome refused = form.store(data, target);
-    liftFileSizeLimit();
-    QVERIFY(!refused.ok);
-    QVERIFY(!refused.busy);
-    QVERIFY(!refused.error.isEmpty());
-    const QVector<TestRecord> after = readDatabase(path);
-    QCOMPARE(after.size(), before.size());
-    for (int i = 0; i < before.size(); ++i)
-        QCOMPARE(after.at(i).description.toString(), before.at(i).description.toString());
-
-    // With room again the same save goes through.
-    const Outcome stored = form.store(data, target);
-    QVERIFY2(stored.ok, qPrintable(stored.error));
-    const QVector<TestRecord> saved = readDatabase(path);
-    QCOMPARE(saved.size(), before.size() + (newRecord ? 1 : 0));
-    QCOMPARE(saved.at(newRecord ? before.size() : 0).description.toString(), form.description);
-}
-
-void TestFullDisk::readOnlyPlacesLoseNothing()
-{
-    QTemporaryDir folder;
-    const QDir place(folder.path());
-    const QString database = place.filePath(QStringLiteral("freqs.mdb"));
-    const QString exported = place.filePath(QStringLiteral("freq.txt"));
-    createDatabase(database, {TestRecord::make("Alpha", "a", {"728"})});
-    QFile old(exported);
-    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("the last export\r\n") > 0);
-    old.close();
-    const QByteArray databaseBytes = contents(database);
-    const QStringList entries = place.entryList(QDir::Files);
-
-    QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner));
+    QVERIFY(place != Place::FullDisk || limitFileSize(rlim_t(QFileInfo(database).size())));
+    QVERIFY(place != Place::ReadOnlyFolder || QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner));
+    QVERIFY(place != Place::ReadOnlyFile || QFile::setPermissions(database, QFile::ReadOwner));
     QVERIFY(obeyFileModes(true));
-
-    const Outcome written = ExportText::writeFile(exported, manyLines);
-    QVERIFY(!written.ok);
-    QVERIFY2(written.error.startsWith(QStringLiteral("Could not write %1: ").arg(exported)), qPrintable(written.error));
-
-    // The file itself may be written, but its journal cannot be made beside it.
-    Data1 data;
-    data.setDatabaseName(database);
-    data.setRecordSource(QueryTexts::allRecordsQuery());
-    QVERIFY(data.refresh().ok);
-    RecordForm form;
-    form.description = QStringLiteral("Bravo");
-    const Outcome saved = form.withStoredDefaults().store(data, RecordForm::Target::NewRecord);
-    QVERIFY(!saved.ok && !saved.error.isEmpty());
-    data.close();
-
-    const DatabaseRepair::Result repaired = DatabaseRepair(database, place.filePath("newFreq.mdb")).run();
-    QVERIFY(!repaired.ok && !repaired.replaced);
-    QVERIFY2(repaired.message().endsWith(QLatin1String("freqs.mdb has not been changed.")),
-             qPrintable(repaired.message()));
-
+    const Outcome refused = run();
     QVERIFY(obeyFileModes(false));
-    QCOMPARE(place.entryList(QDir::Files), entries);
-    QCOMPARE(contents(exported), QByteArray("the last export\r\n"));
-    QVERIFY(contents(database) == databaseBytes);
+    limitFileSize(g_unlimited);
 
-    // A database file that is read-only in a writable folder.
+    QVERIFY(!refused.ok && !refused.busy);
+    const QString named = QStringLiteral("Could not write %1: ").arg(path);
+    QVERIFY2(task == Task::Export   ? refused.error.startsWith(named) && refused.error.size() > named.size()
+             : task == Task::Repair ? refused.error.endsWith(QLatin1String("freqs.mdb has not been changed."))
+                                    : !refused.error.isEmpty(),
+             qPrintable(refused.error));
+    QCOMPARE(dir.entryList(QDir::Files), entries);
+    QCOMPARE(fileHash(exported), exportBefore);
+    QCOMPARE(fileHash(database), databaseBefore);
+    if (place == Place::FolderIsAFile)
+        return;
+
+    // With room again the same task goes through.
     QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    QVERIFY(QFile::setPermissions(database, QFile::ReadOwner));
-    QVERIFY(obeyFileModes(true));
-    data.setDatabaseName(database);
-    QVERIFY(data.refresh().ok);
-    const Outcome refused = form.withStoredDefaults().store(data, RecordForm::Target::NewRecord);
-    QVERIFY(!refused.ok && !refused.error.isEmpty());
-    data.close();
-    QVERIFY(obeyFileModes(false));
-    QVERIFY(contents(database) == databaseBytes);
+    QVERIFY(QFile::setPermissions(database, QFile::ReadOwner | QFile::WriteOwner));
+    const Outcome done = run();
+    QVERIFY2(done.ok, qPrintable(done.error));
+    const QVector<TestRecord> saved = readDatabase(database);
+    QCOMPARE(saved.size(), task == Task::SaveNew ? 3 : 2);
+    const bool saves = task == Task::SaveNew || task == Task::SaveEdit;
+    QCOMPARE(saved.at(task == Task::SaveNew ? 2 : 0).description.toString(), saves ? form.description : "Alpha");
 }
 
 QTEST_MAIN(TestFullDisk)
