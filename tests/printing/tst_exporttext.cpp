@@ -1,3 +1,4 @@
+#include "printing/DesktopViewerLauncher.h"
 #include "printing/ExportText.h"
 #include "support/TestSupport.h"
 
@@ -15,6 +16,7 @@ private slots:
     void headerLineBlanksAreNotPadding();
     void writeFileReplacesTheFile_data();
     void writeFileReplacesTheFile();
+    void startsWordpadFromTheApplicationFolder();
 };
 
 // The buffer's and the result list's layout tests pin their headers; this is the case they do not reach.
@@ -55,6 +57,28 @@ void TestExportText::writeFileReplacesTheFile()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), expected);
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{ExportText::FileName});
+}
+
+// Only the wordpad.exe rule of the viewer runs here; the other hands the file to the desktop's
+// own program, which a test must not start.
+void TestExportText::startsWordpadFromTheApplicationFolder()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("uses a shell script in place of the program");
+#endif
+    QTemporaryDir folder;
+    QFile script(folder.filePath(QStringLiteral("wordpad.exe")));
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    // Records where it runs and what it was given, then ends at once.
+    script.write("#!/bin/sh\n{ pwd -P; printf '%s\\n' \"$@\"; } > started.tmp && mv started.tmp started.txt\n");
+    script.close();
+    QVERIFY(script.setPermissions(script.permissions() | QFileDevice::ExeOwner));
+
+    QVERIFY(DesktopViewerLauncher().launch(folder.path(), QStringLiteral("freq.txt")));
+    QFile started(folder.filePath(QStringLiteral("started.txt")));
+    QTRY_VERIFY_WITH_TIMEOUT(started.exists(), 10000);
+    QVERIFY(started.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(started.readAll()), QDir(folder.path()).canonicalPath() + QStringLiteral("\nfreq.txt\n"));
 }
 
 QTEST_GUILESS_MAIN(TestExportText)

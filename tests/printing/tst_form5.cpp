@@ -38,11 +38,7 @@ struct PrintFixture : MainWindowFixture
 
     bool openWindow()
     {
-        window = nullptr;
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (widget->objectName() == QLatin1String("Form5") && widget->isVisible())
-                window = qobject_cast<Form5*>(widget);
-        }
+        window = windowsOf<Form5>().value(0);
         return window;
     }
 
@@ -67,10 +63,7 @@ private slots:
 void TestForm5::cleanup()
 {
     // A window left open by a failed test must not outlive its main window into the next test.
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (widget->objectName() == QLatin1String("Form5"))
-            delete widget;
-    }
+    qDeleteAll(windowsOf<Form5>(false));
 }
 
 void TestForm5::boxesClearAtEveryOpening()

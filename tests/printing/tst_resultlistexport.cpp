@@ -63,9 +63,7 @@ void TestResultListExport::layout()
     QTemporaryDir folder;
     createDatabase(folder.filePath(QStringLiteral("freqs.mdb")), records);
     Data1 data1;
-    data1.setDatabaseName(folder.filePath(QStringLiteral("freqs.mdb")));
-    data1.setRecordSource(QueryTexts::allRecordsQuery());
-    QVERIFY(data1.refresh().ok);
+    QVERIFY(openRecords(data1, folder.filePath(QStringLiteral("freqs.mdb"))).ok);
     Module1 module;
     module.ResultCount = resultCount;
     // The export starts from the first record and from 1 whatever record was current.

@@ -74,9 +74,7 @@ QStringList TestFrequencyBand::found(const QString& query, bool fast, QString* f
 {
     SqlTranslation::setFastPathsEnabled(fast);
     Data1 data;
-    data.setDatabaseName(m_path);
-    data.setRecordSource(query);
-    const Outcome refreshed = data.refresh();
+    const Outcome refreshed = openRecords(data, m_path, query);
     SqlTranslation::setFastPathsEnabled(true);
     if (!refreshed)
         return {QStringLiteral("failed: ") + refreshed.error};
@@ -92,22 +90,15 @@ void TestFrequencyBand::search_data()
 
     const int runs = int(FindPlan::Kind::Run);
     const QStringList every728{"0728 in F17", "728", "728.0", "blanks 728", "nbsp 728"};
-    QTest::newRow("within 1") << "728~1"
-                              << QStringList{"0728 in F17", "727 and 729", "728", "728.0", "blanks 728", "nbsp 728"}
-                              << runs;
-    QTest::newRow("blanks everywhere") << "  728 ~ 1  " << QStringList{"0728 in F17", "727 and 729", "728",
-                                                                       "728.0",       "blanks 728",  "nbsp 728"}
-                                       << runs;
+    const QStringList within1{"0728 in F17", "727 and 729", "728", "728.0", "blanks 728", "nbsp 728"};
+    const QStringList halfPercent{"0728 in F17", "724.36", "726.99", "727 and 729", "728",
+                                  "728.0",       "729.01", "731.64", "blanks 728",  "nbsp 728"};
+    QTest::newRow("within 1") << "728~1" << within1 << runs;
+    QTest::newRow("blanks everywhere") << "  728 ~ 1  " << within1 << runs;
     QTest::newRow("within 0: every spelling") << "728~0" << every728 << runs;
     QTest::newRow("within .5") << "728~.5" << every728 << runs;
-    QTest::newRow("percent: bounds found")
-        << "728~0.5%" << QStringList{"0728 in F17", "724.36", "726.99", "727 and 729", "728",
-                                     "728.0",       "729.01", "731.64", "blanks 728",  "nbsp 728"}
-        << runs;
-    QTest::newRow("percent with blanks") << "728 ~ 0.5 %"
-                                         << QStringList{"0728 in F17", "724.36", "726.99", "727 and 729", "728",
-                                                        "728.0",       "729.01", "731.64", "blanks 728",  "nbsp 728"}
-                                         << runs;
+    QTest::newRow("percent: bounds found") << "728~0.5%" << halfPercent << runs;
+    QTest::newRow("percent with blanks") << "728 ~ 0.5 %" << halfPercent << runs;
     QTest::newRow("decimal bounds exact") << "7.8~0.05" << QStringList{"7.75", "7.85"} << runs;
     QTest::newRow("range") << "100-200" << QStringList{"1.5E+2", "100", "200"} << runs;
     QTest::newRow("range reversed") << "200 - 100" << QStringList{"1.5E+2", "100", "200"} << runs;

@@ -11,38 +11,24 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 #include <linux/capability.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
-// A full disk (a file size limit), a folder that cannot exist, and read-only places: the export,
-// the database and the repair report it and lose nothing.
-class TestFullDisk : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void initTestCase();
-    void cleanup();
-    void failureLosesNothing_data();
-    void failureLosesNothing();
-};
-
 namespace {
 
 enum class Place { FolderIsAFile, FullDisk, ReadOnlyFolder, ReadOnlyFile };
 enum class Task { Export, SaveNew, SaveEdit, Repair };
-
-rlim_t g_unlimited = RLIM_INFINITY;
 
 // Files of this process cannot grow past the given size until lifted.
 bool limitFileSize(rlim_t bytes)
 {
     rlimit limit{};
     getrlimit(RLIMIT_FSIZE, &limit);
-    limit.rlim_cur = bytes;
+    limit.rlim_cur = std::min(bytes, limit.rlim_max);
     return setrlimit(RLIMIT_FSIZE, &limit) == 0;
 }
 
@@ -64,20 +50,23 @@ bool obeyFileModes(bool obey)
 Q_DECLARE_METATYPE(Place)
 Q_DECLARE_METATYPE(Task)
 
-void TestFullDisk::initTestCase()
+// A full disk (a file size limit), a folder that cannot exist, and read-only places: the export,
+// the database and the repair report it and lose nothing.
+class TestFullDisk : public QObject
 {
-    // A write past the limit fails with EFBIG instead of ending the process.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &limit), 0);
-    g_unlimited = limit.rlim_cur;
-}
+    Q_OBJECT
 
-void TestFullDisk::cleanup()
-{
-    limitFileSize(g_unlimited);
-    obeyFileModes(false);
-}
+private slots:
+    // A write past the limit fails with EFBIG instead of ending the process.
+    void initTestCase() { std::signal(SIGXFSZ, SIG_IGN); }
+    void cleanup()
+    {
+        limitFileSize(RLIM_INFINITY);
+        obeyFileModes(false);
+    }
+    void failureLosesNothing_data();
+    void failureLosesNothing();
+};
 
 void TestFullDisk::failureLosesNothing_data()
 {
@@ -125,9 +114,7 @@ void TestFullDisk::failureLosesNothing()
             return result.ok ? Outcome::success() : Outcome::failure(result.replaced ? QString() : result.message());
         }
         Data1 data;
-        data.setDatabaseName(database);
-        data.setRecordSource(QueryTexts::allRecordsQuery());
-        if (const Outcome opened = data.refresh(); !opened || !data.moveTo(0))
+        if (const Outcome opened = openRecords(data, database); !opened || !data.moveTo(0))
             return Outcome::failure(QStringLiteral("could not be opened"));
         return form.store(data, task == Task::SaveNew ? RecordForm::Target::NewRecord
                                                       : RecordForm::Target::CurrentRecord);
@@ -140,7 +127,7 @@ void TestFullDisk::failureLosesNothing()
     QVERIFY(obeyFileModes(true));
     const Outcome refused = run();
     QVERIFY(obeyFileModes(false));
-    limitFileSize(g_unlimited);
+    limitFileSize(RLIM_INFINITY);
 
     QVERIFY(!refused.ok && !refused.busy);
     const QString named = QStringLiteral("Could not write %1: ").arg(path);

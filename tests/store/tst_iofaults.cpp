@@ -1,5 +1,5 @@
-#include "FaultChecks.h"
-#include "FaultyVfs.h"
+#include "support/FaultChecks.h"
+#include "support/FaultyVfs.h"
 
 #include "editor/RecordForm.h"
 #include "store/Data1.h"
@@ -102,9 +102,7 @@ void TestIoFaults::everyFaultLeavesBeforeOrAfter()
         QFile::remove(path + QStringLiteral("-journal"));
         QFile::copy(original, path);
         Data1 data;
-        data.setDatabaseName(path);
-        data.setRecordSource(QueryTexts::allRecordsQuery());
-        const Outcome opened = data.refresh();
+        const Outcome opened = openRecords(data, path);
         if (!opened)
             return opened;
         if (k > 0)

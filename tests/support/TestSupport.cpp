@@ -1,11 +1,15 @@
 #include "support/TestSupport.h"
 
 #include "main_window/Form1.h"
+#include "main_window/ResultListModel.h"
+#include "store/QueryTexts.h"
 #include "store/OrvoDatabase.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QListView>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -115,6 +119,28 @@ QVector<TestRecord> readDatabase(const QString& path)
     return records;
 }
 
+QStringList tabOrder(QWidget* window, int steps)
+{
+    QStringList visited;
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window))
+        return {QStringLiteral("window never became active")};
+    for (int step = 0; step < steps; ++step) {
+        if (!QTest::qWaitFor([] { return QApplication::focusWidget() != nullptr; }))
+            break;
+        visited << QApplication::focusWidget()->objectName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    return visited;
+}
+
+Outcome openRecords(Data1& data, const QString& path, const QString& query)
+{
+    data.setDatabaseName(path);
+    data.setRecordSource(query.isEmpty() ? QueryTexts::allRecordsQuery() : query);
+    return data.refresh();
+}
+
 MainWindowFixture::MainWindowFixture()
     : services(module, boxes, viewer)
 {
@@ -127,6 +153,16 @@ MainWindowFixture::MainWindowFixture()
 MainWindowFixture::~MainWindowFixture()
 {
     form.reset();
+}
+
+QStringList MainWindowFixture::resultLines() const
+{
+    return static_cast<ResultListModel*>(child<QListView>(QStringLiteral("List1"))->model())->lines();
+}
+
+QString MainWindowFixture::resultsCaption() const
+{
+    return child<QLabel>(QStringLiteral("Label2_0"))->text();
 }
 
 QString MainWindowFixture::dbPath() const

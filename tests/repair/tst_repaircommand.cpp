@@ -1,6 +1,5 @@
-#include "DatabaseFiles.h"
+#include "support/DatabaseFiles.h"
 #include "main_window/Form1.h"
-#include "main_window/ResultListModel.h"
 #include "store/QueryTexts.h"
 
 #include <QAction>
@@ -30,7 +29,7 @@ private:
     {
         m_fixture->child<QLineEdit>("Text1")->clear();
         QTest::mouseClick(m_fixture->child<QPushButton>("Command1"), Qt::LeftButton);
-        return static_cast<ResultListModel*>(list()->model())->lines();
+        return m_fixture->resultLines();
     }
 
     std::optional<MainWindowFixture> m_fixture;
@@ -68,7 +67,7 @@ void TestRepairCommand::emptiesTheWindowAndBindsAllRecords()
 
     m_fixture->form->findChild<QAction*>(QStringLiteral("RandCDB"))->trigger();
 
-    QVERIFY(static_cast<ResultListModel*>(list()->model())->lines().isEmpty());
+    QVERIFY(m_fixture->resultLines().isEmpty());
     QVERIFY(m_fixture->child<QLineEdit>("Text1")->text().isEmpty());
     QVERIFY(m_fixture->child<QPlainTextEdit>("Text2")->toPlainText().isEmpty());
     QVERIFY(m_fixture->child<QPlainTextEdit>("Text3")->toPlainText().isEmpty());

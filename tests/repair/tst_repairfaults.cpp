@@ -1,5 +1,5 @@
-#include "FaultChecks.h"
-#include "FaultyVfs.h"
+#include "support/FaultChecks.h"
+#include "support/FaultyVfs.h"
 
 #include "repair/DatabaseRepair.h"
 

@@ -16,8 +16,7 @@ enum class Fault
 // Counts operations from now on and fails the k-th (1-based).
 void arm(int k, Fault fault);
 void disarm();
-// Whether an armed fault struck, and how many operations were counted since arm().
+// Whether an armed fault struck since arm().
 bool struck();
-int operations();
 
 } // namespace FaultyVfs

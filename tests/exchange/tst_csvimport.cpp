@@ -83,24 +83,10 @@ QByteArray written(const QVector<SourceRow>& rows, bool byteOrderMark = false)
     return buffer.data();
 }
 
-const QString Connection = QStringLiteral("csv-import-test");
-
 // A database in a folder of its own, created with these records.
 struct Database
 {
     explicit Database(const QVector<TestRecord>& records = {}) { createDatabase(path, records); }
-
-    template <typename Use> void use(Use use) const
-    {
-        {
-            if (const Outcome opened = OrvoDatabase::open(path, Connection); opened)
-                use(QSqlDatabase::database(Connection, false));
-            else
-                QTest::qFail(qPrintable(opened.error), __FILE__, __LINE__);
-            QSqlDatabase::database(Connection, false).close();
-        }
-        QSqlDatabase::removeDatabase(Connection);
-    }
 
     ImportReport import(QByteArray csv, const FieldMapping& mapping = {}, const ImportOptions& options = {}) const
     {
@@ -108,7 +94,7 @@ struct Database
         buffer.open(QIODevice::ReadOnly);
         CsvReader reader(buffer);
         ImportReport report;
-        use([&](const QSqlDatabase& db) { report = RecordImport::run(reader, mapping, db, options); });
+        onOrvoDatabase(path, [&](const QSqlDatabase& db) { report = RecordImport::run(reader, mapping, db, options); });
         return report;
     }
 
@@ -117,7 +103,7 @@ struct Database
         QBuffer buffer;
         buffer.open(QIODevice::WriteOnly);
         qint64 written = 0;
-        use([&](const QSqlDatabase& db) {
+        onOrvoDatabase(path, [&](const QSqlDatabase& db) {
             const Outcome done = RecordExport::toCsv(db, buffer, {}, &written);
             QVERIFY2(done.ok, qPrintable(done.error));
         });
@@ -139,7 +125,6 @@ private slots:
     void reads_data();
     void reads();
     void namesRowsByTheirFirstLine();
-    void reportsProgress();
     void importTakesBackWhatExportWrote();
     void skipsDuplicates_data();
     void skipsDuplicates();
@@ -208,20 +193,6 @@ void TestCsvImport::namesRowsByTheirFirstLine()
 {
     const Parsed parsed = parse("A,B\r\n\"1\r\n2\r\n3\",x\r\n\r\ny,z\r\n");
     QCOMPARE(parsed.rowNames, (QStringList{QStringLiteral("Line 2"), QStringLiteral("Line 6")}));
-}
-
-void TestCsvImport::reportsProgress()
-{
-    QByteArray bytes("A\nx\ny\nz\n");
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    CsvReader reader(buffer);
-    QVERIFY(reader.open());
-    double last = reader.progress();
-    QVERIFY(last > 0 && last < 1);
-    for (SourceRow row; reader.next(row); last = reader.progress())
-        QVERIFY(reader.progress() >= last);
-    QCOMPARE(last, 1.0);
 }
 
 // The export's bytes, then nulls, empty texts and all forty slots through export and import.
@@ -318,7 +289,6 @@ void TestCsvImport::mapsColumns_data()
     row("names differing only in case", "", "description,DESCRIPTION\nA,B\n", "", "",
         "The columns description and DESCRIPTION differ");
     refused("no equals sign", "Description", "\"Description\" is not");
-    refused("no column", "F1=", "\"F1=\" is not FIELD=COLUMN.");
     refused("no field", "=Hz", "\"=Hz\" is not FIELD=COLUMN.");
     refused("unknown field", "F41=Hz", "F41 is not a field");
     refused("field twice", "f1=A,F1=B", "F1 is mapped twice.");

@@ -1,4 +1,4 @@
-#include "DatabaseFiles.h"
+#include "support/DatabaseFiles.h"
 #include "repair/DatabaseRepair.h"
 #include "store/FrequencyIndex.h"
 #include "store/OrvoDatabase.h"
@@ -43,9 +43,9 @@ private:
     }
     bool opensAsOrvoDatabase() const
     {
-        const bool ok = OrvoDatabase::open(path(), QStringLiteral("repaired")).ok;
-        QSqlDatabase::removeDatabase(QStringLiteral("repaired"));
-        return ok;
+        bool opened = false;
+        onOrvoDatabase(path(), [&](const QSqlDatabase&) { opened = true; });
+        return opened;
     }
 
     std::optional<QTemporaryDir> m_folder;

@@ -64,7 +64,7 @@ inline QStringList content(const QString& path)
 inline bool execute(const QString& path, const QString& sql)
 {
     sqlite3* db = nullptr;
-    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     const bool done = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
     if (!done)
         qWarning("%s", sqlite3_errmsg(db));
