@@ -1,6 +1,6 @@
 #include "main_window/ResultListModel.h"
 
-void ResultListModel::setLines(const Data1::DescriptionTexts& lines)
+void ResultListModel::setLines(const DescriptionTexts& lines)
 {
     beginResetModel();
     m_lines = lines;

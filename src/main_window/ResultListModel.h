@@ -16,7 +16,7 @@ class ResultListModel : public QAbstractListModel
 public:
     using QAbstractListModel::QAbstractListModel;
 
-    void setLines(const Data1::DescriptionTexts& lines);
+    void setLines(const DescriptionTexts& lines);
     void clear();
     QString line(int row) const;
     // Every line as text; for tests and small lists.
@@ -29,5 +29,5 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
 private:
-    Data1::DescriptionTexts m_lines;
+    DescriptionTexts m_lines;
 };

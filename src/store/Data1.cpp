@@ -129,7 +129,7 @@ QStringList Data1::descriptions() const
     return m_descriptions.toList();
 }
 
-const Data1::DescriptionTexts& Data1::descriptionTexts() const
+const DescriptionTexts& Data1::descriptionTexts() const
 {
     completeKeys();
     return m_descriptions;

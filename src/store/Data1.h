@@ -74,9 +74,6 @@ public:
     // The rowids of the record set in order (tests compare record sets with them).
     const QVector<qint64>& keys() const;
 
-    using DescriptionTexts = ::DescriptionTexts;
-    using KeyRows = ::KeyRows;
-
     // descriptions() packed, without a string per row: what a list view over the record set
     // holds (sharing, not copying, the buffers).
     const DescriptionTexts& descriptionTexts() const;

@@ -123,28 +123,34 @@ private:
     int m_count = 0;
 };
 
-} // namespace
-
-void read(sqlite3* handle, const QByteArray& sql, bool firstOnly, KeyRows& rows)
+void clearRows(KeyRows& rows)
 {
     rows.keys.clear();
     rows.descriptions.clear();
     rows.error.clear();
+}
+
+// Steps a keys query into rows (emptied first), keeping the rows whose rowid keep accepts,
+// and only the first of them when firstOnly; expected rows are reserved up front.
+template <typename Keep>
+void stepKeys(sqlite3* handle, const QByteArray& sql, qsizetype expected, bool firstOnly, KeyRows& rows, Keep keep)
+{
+    clearRows(rows);
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(handle, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK) {
         rows.error = QString::fromUtf8(sqlite3_errmsg(handle));
         return;
     }
-    if (!firstOnly) {
-        const qsizetype expected = rowsAtMost(handle);
-        rows.keys.reserve(expected);
-        rows.descriptions.reserve(expected);
-    }
+    rows.keys.reserve(expected);
+    rows.descriptions.reserve(expected);
     RowBatch batch(rows);
     int step;
     while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+        const sqlite3_int64 key = sqlite3_column_int64(statement, 0);
+        if (!keep(key))
+            continue;
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 1));
-        batch.add(sqlite3_column_int64(statement, 0), text, sqlite3_column_bytes(statement, 1));
+        batch.add(key, text, sqlite3_column_bytes(statement, 1));
         if (firstOnly) {
             step = SQLITE_DONE;
             break;
@@ -154,6 +160,13 @@ void read(sqlite3* handle, const QByteArray& sql, bool firstOnly, KeyRows& rows)
     if (step != SQLITE_DONE)
         rows.error = QString::fromUtf8(sqlite3_errmsg(handle));
     sqlite3_finalize(statement);
+}
+
+} // namespace
+
+void read(sqlite3* handle, const QByteArray& sql, bool firstOnly, KeyRows& rows)
+{
+    stepKeys(handle, sql, firstOnly ? 0 : rowsAtMost(handle), firstOnly, rows, [](sqlite3_int64) { return true; });
 }
 
 namespace {
@@ -202,9 +215,7 @@ void read(sqlite3* handle, const TranslatedQuery& query, bool firstOnly, KeyRows
     // Stepping over a record of the ordered walk costs about a fortieth of reading and sorting
     // one member by its rowid: a few members are read directly.
     constexpr qsizetype WalkWhenOneIn = 40;
-    rows.keys.clear();
-    rows.descriptions.clear();
-    rows.error.clear();
+    clearRows(rows);
     const qsizetype records = rowsAtMost(handle);
     std::vector<bool> members(std::size_t(records) + 1);
     qsizetype count = 0;
@@ -217,27 +228,9 @@ void read(sqlite3* handle, const TranslatedQuery& query, bool firstOnly, KeyRows
         read(handle, query.fastKeysSql.toUtf8(), false, rows);
         return;
     }
-    const QByteArray sql = query.walkKeysSql.toUtf8();
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(handle, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK) {
-        rows.error = QString::fromUtf8(sqlite3_errmsg(handle));
-        return;
-    }
-    rows.keys.reserve(count);
-    rows.descriptions.reserve(count);
-    RowBatch batch(rows);
-    int step;
-    while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
-        const sqlite3_int64 key = sqlite3_column_int64(statement, 0);
-        if (key < 0 || std::size_t(key) >= members.size() || !members[std::size_t(key)])
-            continue;
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 1));
-        batch.add(key, text, sqlite3_column_bytes(statement, 1));
-    }
-    batch.flush();
-    if (step != SQLITE_DONE)
-        rows.error = QString::fromUtf8(sqlite3_errmsg(handle));
-    sqlite3_finalize(statement);
+    stepKeys(handle, query.walkKeysSql.toUtf8(), count, false, rows, [&members](sqlite3_int64 key) {
+        return key >= 0 && std::size_t(key) < members.size() && members[std::size_t(key)];
+    });
 }
 
 TranslatedQuery withShortcuts(TranslatedQuery plain, const QSqlDatabase& db)
