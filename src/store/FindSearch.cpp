@@ -56,7 +56,8 @@ bool isPlainNumber(const QString& text)
             return false;
         }
     }
-    return digitsBefore > 0 && (!seenPoint || digitsAfter > 0);
+    // "728." is the number 728, as the leading number reads it.
+    return digitsBefore > 0 || digitsAfter > 0;
 }
 
 FindPlan plan(const FindOptions& options, const QString& text)

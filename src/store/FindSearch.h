@@ -31,8 +31,8 @@ FindPlan plan(const FindOptions& options, const QString& text);
 // The number that a search text begins with: blanks skipped, then digits with at most one
 // decimal point. A text that does not begin with a number gives 0.
 double leadingNumber(const QString& text);
-// Digits with at most one decimal point inside, blanks allowed around: the only text that can
-// stand unquoted in a frequency query.
+// Digits with at most one decimal point, blanks allowed around: the only text that can stand
+// unquoted in a frequency query.
 bool isPlainNumber(const QString& text);
 
 } // namespace FindSearch

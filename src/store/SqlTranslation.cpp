@@ -1,5 +1,6 @@
 #include "store/SqlTranslation.h"
 
+#include "store/DecimalNumber.h"
 #include "store/FrequencyBand.h"
 #include "store/FrequencyIndex.h"
 #include "store/OrvoDatabase.h"
@@ -67,39 +68,20 @@ bool isFrequencyField(const QString& field)
            field.at(1) != QLatin1Char('+');
 }
 
-// SQLite's Between would compare a field's text, or its binary double; the numeric comparison
-// of a frequency is the band function's, given the bounds as written.
-QString withNumericBetween(const QString& text)
+// Applies rewrite to each stretch of the text that lies outside quoted literals ('' stays
+// inside a literal); the literals are kept as they are.
+template <typename Rewrite>
+QString rewriteOutsideQuotes(const QString& text, Rewrite rewrite)
 {
-    static const QRegularExpression between(
-        QStringLiteral("\\bMain\\.([A-Za-z][A-Za-z0-9]*)\\s+Between\\s+([-+]?(?:[0-9]+\\.?[0-9]*|\\.[0-9]+))\\s+And\\s+"
-                       "([-+]?(?:[0-9]+\\.?[0-9]*|\\.[0-9]+))(?![0-9.])"),
-        QRegularExpression::CaseInsensitiveOption);
-    if (!text.contains(QLatin1String("Between"), Qt::CaseInsensitive))
-        return text;
     QString result;
     qsizetype at = 0;
     while (at < text.size()) {
         qsizetype quote = text.indexOf(QLatin1Char('\''), at);
         if (quote < 0)
             quote = text.size();
-        QString outside = text.mid(at, quote - at);
-        QString rewritten;
-        qsizetype from = 0;
-        for (QRegularExpressionMatchIterator matches = between.globalMatch(outside); matches.hasNext();) {
-            const QRegularExpressionMatch match = matches.next();
-            if (!isFrequencyField(match.captured(1)))
-                continue;
-            rewritten += outside.mid(from, match.capturedStart() - from) +
-                         QStringLiteral("%1(Main.%2, '%3', '%4')")
-                             .arg(QLatin1String(FrequencyBand::SqlFunction), match.captured(1), match.captured(2),
-                                  match.captured(3));
-            from = match.capturedEnd();
-        }
-        result += rewritten + outside.mid(from);
+        result += rewrite(text.mid(at, quote - at));
         if (quote == text.size())
             break;
-        // The literal, up to its closing quote ('' stays inside it).
         qsizetype end = quote + 1;
         while (end < text.size()) {
             if (text.at(end) == QLatin1Char('\'')) {
@@ -116,6 +98,57 @@ QString withNumericBetween(const QString& text)
         at = end;
     }
     return result;
+}
+
+// Replaces each match of pattern in the text outside quoted literals by what replacement makes
+// of it; a match that replacement leaves empty stays as written.
+template <typename Replacement>
+QString replaceOutsideQuotes(const QString& text, const QRegularExpression& pattern, Replacement replacement)
+{
+    return rewriteOutsideQuotes(text, [&](const QString& outside) {
+        QString rewritten;
+        qsizetype from = 0;
+        for (QRegularExpressionMatchIterator matches = pattern.globalMatch(outside); matches.hasNext();) {
+            const QRegularExpressionMatch match = matches.next();
+            const QString replaced = replacement(match);
+            if (replaced.isEmpty())
+                continue;
+            rewritten += outside.mid(from, match.capturedStart() - from) + replaced;
+            from = match.capturedEnd();
+        }
+        return rewritten + outside.mid(from);
+    });
+}
+
+// SQLite's Between would compare a field's text, or its binary double; the numeric comparison
+// of a frequency is the band function's, given the bounds as written.
+QString withNumericBetween(const QString& text)
+{
+    static const QRegularExpression between(
+        QStringLiteral("\\bMain\\.([A-Za-z][A-Za-z0-9]*)\\s+Between\\s+([-+]?(?:[0-9]+\\.?[0-9]*|\\.[0-9]+))\\s+And\\s+"
+                       "([-+]?(?:[0-9]+\\.?[0-9]*|\\.[0-9]+))(?![0-9.])"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (!text.contains(QLatin1String("Between"), Qt::CaseInsensitive))
+        return text;
+    return replaceOutsideQuotes(text, between, [](const QRegularExpressionMatch& match) {
+        if (!isFrequencyField(match.captured(1)))
+            return QString();
+        return QStringLiteral("%1(Main.%2, '%3', '%4')")
+            .arg(QLatin1String(FrequencyBand::SqlFunction), match.captured(1), match.captured(2), match.captured(3));
+    });
+}
+
+// Like compares texts, and a number stands in the query for its own text: 728, 728.0, 728. and
+// 0728 are all the text "728", as 7.830 is "7.83". SQLite would take the literal's own spelling
+// or its binary double's, so the literal becomes that text, quoted.
+QString withNumbersAsText(const QString& text)
+{
+    static const QRegularExpression likeNumber(QStringLiteral("\\bLike\\s+([0-9]+\\.?[0-9]*|\\.[0-9]+)(?![0-9A-Za-z_.])"),
+                                               QRegularExpression::CaseInsensitiveOption);
+    return replaceOutsideQuotes(text, likeNumber, [](const QRegularExpressionMatch& match) {
+        const std::optional<DecimalNumber> number = DecimalNumber::fromPlainText(match.captured(1).toStdString());
+        return number ? QStringLiteral("Like '%1'").arg(number->text()) : QString();
+    });
 }
 
 QString withoutTablePrefix(QString name)
@@ -165,7 +198,7 @@ TranslatedQuery translate(const QString& querySql)
         rest = rest.left(order).trimmed();
     }
     orderTerms << QStringLiteral("Main.rowid");
-    result.fromAndWhere = withNumericBetween(rest);
+    result.fromAndWhere = withNumbersAsText(withNumericBetween(rest));
     result.orderBy = QStringLiteral("ORDER BY ") + orderTerms.join(QStringLiteral(", "));
     result.ok = true;
     return result;
@@ -352,24 +385,24 @@ QString prefixKeys(const LikeTerms& where, const QString& orderBy)
            likeTest + QLatin1Char(' ') + compoundOrder;
 }
 
-// Fn Like <number> on frequency fields: a value matches when its text equals the number's SQLite
-// text ignoring case, which is what the index keeps (without nulls and "0"). The query's own
-// condition still checks every candidate.
+// Fn Like '<number>' on frequency fields, the number as its own text (see withNumbersAsText):
+// with no wildcard in it, Like is equality, and the index keeps every value's text (without
+// nulls and "0"). The query's own condition still checks every candidate.
 QString frequencyKeys(const LikeTerms& where, const QString& orderBy, const FastPathSupport& support)
 {
     if (!support.frequencyIndex)
         return {};
-    const QString number = where.terms.first().literal;
-    static const QRegularExpression zero(QStringLiteral("^0+$"));
-    if (zero.match(number).hasMatch())
+    const QString number = where.terms.first().text;
+    const std::optional<DecimalNumber> value = DecimalNumber::fromPlainText(number.toStdString());
+    if (!value || value->isZero() || value->text() != number)
         return {};
     for (const LikeTerm& like : where.terms) {
-        if (like.quoted || like.literal != number || !isFrequencyField(like.field))
+        if (!like.quoted || like.text != number || !isFrequencyField(like.field))
             return {};
     }
     return keysSelect() +
            QStringLiteral("FROM %1 AS FrequencyHit CROSS JOIN Main ON Main.rowid = FrequencyHit.RecordId "
-                          "WHERE FrequencyHit.Value = CAST(%2 AS TEXT) AND ")
+                          "WHERE FrequencyHit.Value = '%2' AND ")
                .arg(FrequencyIndex::TableName, number) +
            where.condition + QLatin1Char(' ') + orderBy;
 }

@@ -132,7 +132,7 @@ void TestFastPath::sameRowsInSameOrder_data()
         QTest::newRow(("comments " + name).constData()) << QueryTexts::wordSearchQuery(false, true, word) << "contains";
         QTest::newRow(("both " + name).constData()) << QueryTexts::wordSearchQuery(true, true, word) << "contains";
     }
-    for (const char* number : {"728", "728.50", "0728", "7.830", "1", "1000", "  728  ", "0.5", "1.", "0.0",
+    for (const char* number : {"728", "728.50", "0728", "7.830", "1", "1000", "  728  ", "0.5", "1.", "728.0",
                                "99999999999999999999"})
         QTest::newRow((QByteArray("frequency ") + number).constData())
             << QueryTexts::frequencySearchQuery(QLatin1String(number)) << "frequency index";
@@ -140,7 +140,9 @@ void TestFastPath::sameRowsInSameOrder_data()
                              "99999999999999999999~1"})
         QTest::newRow((QByteArray("band ") + band).constData()) << bandQuery(band) << "frequency band";
     // Zero is left out of the index; the plain query answers it.
-    QTest::newRow("frequency 0") << QueryTexts::frequencySearchQuery(QStringLiteral("0")) << QString();
+    for (const char* zero : {"0", "0.0"})
+        QTest::newRow((QByteArray("frequency ") + zero).constData())
+            << QueryTexts::frequencySearchQuery(QLatin1String(zero)) << QString();
     for (char letter = 'a'; letter <= 'z'; ++letter)
         QTest::newRow(QByteArray("letter ").append(letter).constData())
             << QueryTexts::letterQuery(QString(QLatin1Char(letter))) << prefix;

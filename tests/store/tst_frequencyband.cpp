@@ -7,8 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// Tolerance and range searches against records whose numbers sit on, just inside and just
-// outside the bounds, in every spelling a field may hold.
+// Plain, tolerance and range searches against records whose numbers sit on, just inside and
+// just outside the bounds, in every spelling a field may hold.
 class TestFrequencyBand : public QObject
 {
     Q_OBJECT
@@ -109,13 +109,16 @@ void TestFrequencyBand::search_data()
                                                   << runs;
     QTest::newRow("nothing in it") << "5000~1" << QStringList{} << runs;
     QTest::newRow("range down to zero") << "1-0" << QStringList{} << runs;
+    // A plain number is the text of the number typed, compared with the text a field holds.
+    for (const char* typed : {"728", "728.0", "728.", "0728", " 728.000 "})
+        QTest::newRow(typed) << typed << QStringList{"728"} << runs;
+    QTest::newRow("7.") << "7." << QStringList{} << runs;
 
     const int small = int(FindPlan::Kind::ValueTooSmall);
     const int unreadable = int(FindPlan::Kind::UnreadableFrequency);
     QTest::newRow("leading number below 1") << "0.5~1" << QStringList{} << small;
     QTest::newRow("no leading number") << "~1" << QStringList{} << small;
     QTest::newRow("no tolerance") << "728~" << QStringList{} << unreadable;
-    QTest::newRow("trailing point") << "7." << QStringList{} << unreadable;
     QTest::newRow("unit") << "728 Hz" << QStringList{} << unreadable;
     QTest::newRow("three parts") << "7-8-9" << QStringList{} << unreadable;
     QTest::newRow("percent on a range") << "720-730%" << QStringList{} << unreadable;
@@ -138,7 +141,7 @@ void TestFrequencyBand::search()
     }
     QString fastPath;
     QCOMPARE(found(plan.query, true, &fastPath), expected);
-    QCOMPARE(fastPath, QStringLiteral("frequency band"));
+    QVERIFY(!fastPath.isEmpty());
     QCOMPARE(found(plan.query, false, &fastPath), expected);
     QVERIFY(fastPath.isEmpty());
 }
