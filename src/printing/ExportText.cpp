@@ -31,13 +31,9 @@ QString headerLine(const QDateTime& now, int dateBlanks)
 
 void LineWriter::line(const QString& text)
 {
-    // Texts typed in the windows break their lines with a bare line feed; in the file every
-    // line ends the same way, those inside a comment included.
-    QString lines = text;
-    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    lines.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    const QByteArray bytes = lines.toUtf8() + "\r\n";
+    // The text goes out as stored, its own line breaks included, whatever form they take; only
+    // the line that the export itself ends gets CR LF.
+    const QByteArray bytes = text.toUtf8() + "\r\n";
     if (m_device.write(bytes) != bytes.size())
         m_failed = true;
 }

@@ -30,7 +30,7 @@ public:
         : m_device(device)
     {
     }
-    // Breaks inside the text end their lines the same way.
+    // Writes the text unchanged, then CR LF.
     void line(const QString& text);
     bool failed() const { return m_failed; }
 

@@ -27,7 +27,7 @@ void TestBufferExport::layout_data()
         << QTime(9, 5) << QStringList{"Old", "o", " 1"} << QStringList{} << QStringList{"9:05 am", " "};
     QTest::newRow("in the order sent, No Comment as stored, beyond ASCII, two comment lines, at 12:30 pm")
         << QTime(12, 30) << QStringList{}
-        << QStringList{"C", "Größe", " 3", "A", "line one\nline two", "", "B", "No Comment", ",  2"}
+        << QStringList{"C", "Größe", " 3", "A", "line one\r\nline two", "", "B", "No Comment", ",  2"}
         << QStringList{"12:30 pm", " ", "C", "Größe", "Frequencies:  3", " ", "A", "line one", "line two",
                        "Frequencies: ", " ", "B", "No Comment", "Frequencies: ,  2", " "};
 }

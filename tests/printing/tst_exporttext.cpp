@@ -35,8 +35,9 @@ void TestExportText::writeFileReplacesTheFile_data()
 
     QTest::newRow("CR LF after every line, empty and blank ones too")
         << QStringList{"one", "", " "} << QByteArray("one\r\n\r\n \r\n");
-    QTest::newRow("CR LF inside a text stays one break") << QStringList{"one\r\ntwo"} << QByteArray("one\r\ntwo\r\n");
-    QTest::newRow("bare carriage return inside a text") << QStringList{"one\rtwo"} << QByteArray("one\r\ntwo\r\n");
+    // Breaks inside a text are the text's own bytes.
+    QTest::newRow("CR LF inside a text") << QStringList{"one\r\ntwo"} << QByteArray("one\r\ntwo\r\n");
+    QTest::newRow("bare line feed inside a text") << QStringList{"one\ntwo"} << QByteArray("one\ntwo\r\n");
 }
 
 void TestExportText::writeFileReplacesTheFile()
