@@ -405,10 +405,10 @@ fault print-frequencies-caption src/printing/Form5.cpp \
     'QStringLiteral("Print frequencies")' \
     'QStringLiteral("Print Frequencies")' \
     "the Print frequencies box is captioned with a capital F"
-fault print-progress-empty src/printing/ResultListExport.cpp \
-    'return std::max(resultCount, 1);' \
-    'return resultCount;' \
-    "printing an empty result list gives the progress bar no range"
+fault print-progress-minimum src/printing/Form5.cpp \
+    'ProgressBar1->setMinimum(1);' \
+    'ProgressBar1->setMinimum(0);' \
+    "the print progress bar starts empty instead of at its first step"
 
 # ---------------------------------------------------------------------------------------------
 # src/about

@@ -84,8 +84,11 @@ void Form5::Command1_Click()
     Module1& shared = m_main.module();
     Data1& records = m_main.data1();
 
-    ProgressBar1->setRange(0, ResultListExport::progressMaximum(shared.ResultCount));
-    ProgressBar1->setValue(0);
+    // Maximum, then minimum, then value: for a list of one record or none the minimum moves
+    // the maximum up to 1, and the bar stands full.
+    ProgressBar1->setMaximum(shared.ResultCount);
+    ProgressBar1->setMinimum(1);
+    ProgressBar1->setValue(1);
 
     ResultListExport::RunHooks hooks;
     hooks.options = [this] {

@@ -9,11 +9,6 @@
 
 namespace ResultListExport {
 
-int progressMaximum(int resultCount)
-{
-    return std::max(resultCount, 1);
-}
-
 void MakeFreqStr(const Data1& data1, Module1& module)
 {
     // Description and Comments come first; F<n> is name n + 1.

@@ -32,8 +32,6 @@ struct RunHooks
     std::function<void(int value)> progress;
 };
 
-// The progress bar's top: the result count, but never 0, so that a bar always has a range.
-int progressMaximum(int resultCount);
 
 // The current record's frequency list text into FreqString; the record set does not move.
 void MakeFreqStr(const Data1& data1, Module1& module);
