@@ -11,7 +11,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <algorithm>
+#include <limits>
 
 using WindowGeometry::fromTwips;
 using WindowGeometry::placeControl;
@@ -49,6 +51,9 @@ void Form2::buildControls()
                                   fromTwips(720, 240, 855, 255));
     Text1 = new QLineEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
+    // A line box keeps at most 32,767 characters unless told otherwise; a stored description or
+    // frequency may be longer, and a save must not cut it.
+    Text1->setMaxLength(std::numeric_limits<int>::max());
     Text1->setAccessibleName(Label2->text());
     Text1->setGeometry(fromTwips(600, 480, 3855, 285));
     Label2->setBuddy(Text1);
@@ -79,6 +84,7 @@ void Form2::buildControls()
     for (int k = 0; k < RecordForm::FrequencyBoxes; ++k) {
         auto* box = new QLineEdit(this);
         box->setObjectName(QStringLiteral("Text3_%1").arg(k));
+        box->setMaxLength(std::numeric_limits<int>::max());
         box->setAccessibleName(QStringLiteral("F%1").arg(k + 1));
         box->setGeometry(fromTwips(960 + 720 * (k % 10), 3000 + 480 * (k / 10), 615, 285));
         box->installEventFilter(this);
@@ -115,9 +121,13 @@ void Form2::Form_Load()
         Text4->setVisible(true);
         Label4->setVisible(true);
         title = QStringLiteral("Orvo - EDIT Database Entry");
-        showRecord(RecordForm::fromCurrentRecord(m_main.data1()));
+        const RecordForm record = RecordForm::fromCurrentRecord(m_main.data1());
+        showRecord(record);
+        m_commentsLoaded = record.comments;
         Text4->setPlainText(shared.FreqString);
     }
+    // The box's own text keeps no-break spaces that its plain text would turn into blanks.
+    m_commentsShown = Text2->document()->toRawText();
     setWindowTitle(title);
     WindowGeometry::placeOnScreen(this, 1000);
     Text1->setFocus();
@@ -136,7 +146,8 @@ RecordForm Form2::typedRecord() const
 {
     RecordForm record;
     record.description = Text1->text();
-    record.comments = Text2->toPlainText();
+    const QString comments = Text2->document()->toRawText();
+    record.comments = comments == m_commentsShown ? m_commentsLoaded : RecordForm::commentsFromBox(comments);
     for (int k = 0; k < RecordForm::FrequencyBoxes; ++k)
         record.frequencies[k] = Text3[k]->text();
     return record;

@@ -40,6 +40,9 @@ private:
     void selectWholeBox(int index);
 
     WindowHost& m_main;
+    // The comments as read, and as the box showed them then: untouched, they are saved as read.
+    QString m_commentsLoaded;
+    QString m_commentsShown;
 
     QLabel* Label2 = nullptr;
     QLabel* Label3 = nullptr;

@@ -29,6 +29,20 @@ RecordForm RecordForm::fromCurrentRecord(const Data1& data)
     return form;
 }
 
+QString RecordForm::commentsFromBox(const QString& boxText)
+{
+    QString comments;
+    comments.reserve(boxText.size());
+    for (const QChar c : boxText) {
+        // A text box ends a paragraph with U+2029 and a line within one (Shift+Enter) with U+2028.
+        if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator || c == QLatin1Char('\n'))
+            comments += QLatin1String("\r\n");
+        else
+            comments += c;
+    }
+    return comments;
+}
+
 RecordForm RecordForm::withStoredDefaults() const
 {
     RecordForm form = *this;

@@ -29,6 +29,10 @@ public:
     // null comments as "No Comments", an empty or null frequency as "0".
     static RecordForm fromCurrentRecord(const Data1& data);
 
+    // The comments box's text as a save stores it: each of its line breaks as CR LF, the form of
+    // the records converted from Access files and of the exports' own lines.
+    static QString commentsFromBox(const QString& boxText);
+
     // A record is saved only with a description; a single blank counts as one.
     bool hasDescription() const { return !description.isEmpty(); }
 

@@ -20,11 +20,14 @@ namespace {
 constexpr int NewMode = 1;
 constexpr int EditMode = 2;
 
+// Drum's comments hold both kinds of line break that stored texts have.
+const QString DrumComments = QStringLiteral("Skin,\r\nstruck\nsoftly");
+
 // Listed by description: Bell (0), Drum (1), Flute (2); stored in this order too.
 QVector<TestRecord> sampleRecords()
 {
     return {TestRecord::make("Bell", "Bronze, struck", {"7.830", "20", "727.5"}),
-            TestRecord::make("Drum", nullText(), {nullText(), "20"}), TestRecord::make("Flute", "", {"440"})};
+            TestRecord::make("Drum", DrumComments, {nullText(), "20"}), TestRecord::make("Flute", "", {"440"})};
 }
 
 QVector<QStringList> texts(const QVector<TestRecord>& records)
@@ -58,8 +61,8 @@ QVector<QStringList> storedAfter(int mode, const QStringList& saved)
     return expected;
 }
 
-// Drum as the editor shows it: null comments and F1 read as their defaults.
-const QStringList Drum = storedRecord("Drum", "No Comments", {"0", "20"});
+// Drum as the editor shows it: a null F1 reads as its default.
+const QStringList Drum = storedRecord("Drum", "Skin,\nstruck\nsoftly", {"0", "20"});
 
 } // namespace
 
@@ -120,8 +123,7 @@ void TestForm2::typeInto(Form2* editor, const QString& name, const QString& text
 {
     if (auto* line = editor->findChild<QLineEdit*>(name)) {
         line->selectAll();
-        QTest::keyClick(line, Qt::Key_Backspace);
-        QTest::keyClicks(line, text);
+        line->insert(text);
     } else {
         editor->findChild<QPlainTextEdit*>(name)->setPlainText(text);
     }
@@ -162,15 +164,21 @@ void TestForm2::openTypeAndLeave_data()
     QTest::addColumn<QString>("leave"); // a button, or the close box
     QTest::addColumn<QStringList>("saved"); // empty: nothing is stored
 
-    QStringList asTyped = storedRecord(" Gong  ", "struck\nthen left", {"0727", "0", "about 9 Hz"});
+    // A line break typed into the comments is stored as CR LF.
+    QStringList asTyped = storedRecord(" Gong  ", "struck\r\nthen left", {"0727", "0", "about 9 Hz"});
     asTyped[41] = QStringLiteral("-1");
     QTest::newRow("new, values kept as typed")
         << NewMode
         << QStringList{"Text1= Gong  ", "Text2=struck\nthen left", "Text3_0=0727", "Text3_2=about 9 Hz", "Text3_39=-1"}
         << "Command1" << asTyped;
-    QTest::newRow("edit, No Comments shown and stored") << EditMode << QStringList{} << "Command1" << Drum;
+    QTest::newRow("edit, untouched comments saved byte for byte")
+        << EditMode << QStringList{"Text3_0=5"} << "Command1" << storedRecord("Drum", DrumComments, {"5", "20"});
     QTest::newRow("new, a blank as description, while Find refuses to search")
         << NewMode << QStringList{"Text1= "} << "Command1 while Find refuses" << storedRecord(" ", "No Comments");
+    // Beyond a line box's default limit of 32,767 characters.
+    const QString longText(40000, QLatin1Char('9'));
+    QTest::newRow("edit, long texts kept whole") << EditMode << QStringList{"Text1=" + longText, "Text3_1=" + longText}
+                                                 << "Command1" << storedRecord(longText, DrumComments, {"0", longText});
     const QStringList changes{"Text1=Gong", "Text3_0=1"};
     QTest::newRow("new, Exit - Do Not Save") << NewMode << changes << "Command2" << QStringList{};
     QTest::newRow("edit, close box") << EditMode << changes << "close box" << QStringList{};
@@ -279,8 +287,8 @@ void TestForm2::recordFormShowsTheRecord_data()
     QStringList lastBox = storedRecord("Bell", " ", {"7.830", "0727", "about 9 Hz"});
     lastBox[41] = QStringLiteral("4000");
     QTest::newRow("texts as stored, a blank comment, F40 in the last box") << asText << lastBox;
-    QTest::newRow("null description, empty comments, empty F2")
-        << TestRecord::make(nullText(), "", {"1", "", "3"}) << storedRecord("", "No Comments", {"1", "0", "3"});
+    QTest::newRow("null description and comments, empty F2")
+        << TestRecord::make(nullText(), nullText(), {"1", "", "3"}) << storedRecord("", "No Comments", {"1", "0", "3"});
 }
 
 void TestForm2::recordFormShowsTheRecord()
