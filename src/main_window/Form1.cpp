@@ -157,7 +157,9 @@ void Form1::buildControls()
 
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Text1, &QLineEdit::returnPressed, this, &Form1::Command1_Click);
-    connect(List1->selectionModel(), &QItemSelectionModel::currentChanged, this, &Form1::List1_Click);
+    // Only the user's choice of a line runs the record view: a change of the selection (a click,
+    // a key that moves it), or a click on the line already chosen. The list taking the focus is none.
+    connect(List1->selectionModel(), &QItemSelectionModel::selectionChanged, this, &Form1::List1_Click);
     connect(List1, &QListView::clicked, this, &Form1::List1_Click);
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
@@ -268,6 +270,9 @@ bool Form1::showResults()
         return false;
     }
     m_resultModel->setLines(m_data1.descriptionTexts());
+    // No line is current either: the list would make its first line current when it takes the
+    // focus, and the first arrow key would then skip it.
+    List1->setCurrentIndex(QModelIndex());
     module().RecordCounter = m_data1.recordCount();
     m_data1.moveToEnd();
     module().ResultCount = module().RecordCounter;
@@ -336,7 +341,8 @@ void Form1::FrontCharSearch()
 
 void Form1::List1_Click()
 {
-    const int p = List1->currentIndex().row();
+    const QModelIndexList selected = List1->selectionModel()->selectedRows();
+    const int p = selected.isEmpty() ? -1 : selected.first().row();
     if (p < 0 || !m_data1.moveTo(p))
         return;
     Module1& shared = module();

@@ -3,6 +3,7 @@
 #include "support/TestSupport.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -157,22 +158,43 @@ void TestRecordCommands::sendToBufferFillsSlotsUntilFull()
     QCOMPARE(m_f->boxes.shown.first().title, QStringLiteral("Buffer Full"));
 }
 
+// After a search no line is chosen: the list taking the focus, by Tab or back from a menu,
+// chooses none either, and the boxes keep the record viewed before.
 void TestRecordCommands::commandsNeedACurrentRecord_data()
 {
     QTest::addColumn<QString>("button");
-    QTest::newRow("Send to Buffer") << "Command3";
-    QTest::newRow("Delete") << "Command7";
-    QTest::newRow("Edit") << "Command6";
+    QTest::addColumn<int>("focusReason"); // how the list got the focus, -1 for not at all
+    QTest::newRow("Send to Buffer, Tab into the list") << "Command3" << int(Qt::TabFocusReason);
+    QTest::newRow("Delete") << "Command7" << -1;
+    QTest::newRow("Edit, a menu closed over the list") << "Command6" << int(Qt::PopupFocusReason);
 }
 
 void TestRecordCommands::commandsNeedACurrentRecord()
 {
     QFETCH(QString, button);
+    QFETCH(int, focusReason);
+    selectLine(1);
+    find(QString());
+    auto* list = m_f->child<QListView>("List1");
+    if (focusReason == Qt::TabFocusReason) {
+        m_f->form->activateWindow();
+        m_f->child<QWidget>("Text2")->setFocus();
+        QTest::keyClick(m_f->child<QWidget>("Text2"), Qt::Key_Tab);
+        QTRY_VERIFY(list->hasFocus());
+    } else if (focusReason >= 0) {
+        QFocusEvent back(QEvent::FocusIn, Qt::FocusReason(focusReason));
+        QApplication::sendEvent(list, &back);
+    }
+    QCOMPARE(text("Text2") + '|' + text("Text3") + '|' + m_f->module.FreqString,
+             QStringLiteral("No Comments|,  20|,  20"));
     QTest::mouseClick(m_f->child<QPushButton>(button), Qt::LeftButton);
     QCOMPARE(m_f->boxes.shown.size(), 1);
     QCOMPARE(m_f->boxes.shown.first().title, QStringLiteral("No Record Selected"));
     QCOMPARE(readDatabase(m_f->dbPath()).size(), sampleRecords().size());
     QVERIFY(m_f->form->isEnabled());
+    // The first key that moves the selection chooses the first line.
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(m_f->module.RecordCounter, 0);
 }
 
 // A cancelled or refused delete keeps the record; a delete from a letter's list then runs Find
