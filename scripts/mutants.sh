@@ -36,6 +36,14 @@ fault()
 
 # ---------------------------------------------------------------------------------------------
 # src/store, src/repair, src/exchange
+fault store-row-read-busy src/store/RecordRowReader.cpp \
+    'step == SQLITE_DONE ? Outcome::success()' \
+    'step != SQLITE_ERROR ? Outcome::success()' \
+    "a record read broken off by another program's lock shows as an empty record"
+fault store-like-number-text src/store/SqlTranslation.cpp \
+    'return number ? QStringLiteral(' \
+    'return !number ? QStringLiteral(' \
+    "a frequency search for 728.0 no longer finds a field holding 728"
 fault store-word-like-blank src/store/QueryTexts.cpp \
     'QStringLiteral(" From Main WHERE ((Main.Comments Like ");' \
     'QStringLiteral(" From Main WHERE ((Main.Comments Like");' \
@@ -65,9 +73,9 @@ fault store-find-value-one src/store/FindSearch.cpp \
     'if (leadingNumber(text) <= 1.0) {' \
     "a frequency search for 1 is refused as a value below 1"
 fault store-find-trailing-point src/store/FindSearch.cpp \
-    'return digitsBefore > 0 && (!seenPoint || digitsAfter > 0);' \
-    'return digitsBefore > 0;' \
-    'a frequency search for "7." runs instead of asking for a plain number'
+    'return digitsBefore > 0 || digitsAfter > 0;' \
+    'return digitsAfter > 0 || (digitsBefore > 0 && !seenPoint);' \
+    'a frequency search for "728." asks for a number instead of running'
 fault store-order-nocase src/store/SqlTranslation.cpp \
     'orderTerms << term.trimmed() + QStringLiteral(" COLLATE NOCASE");' \
     'orderTerms << term.trimmed();' \
@@ -265,6 +273,14 @@ fault main-about-once src/main_window/Form1.cpp \
 
 # ---------------------------------------------------------------------------------------------
 # src/editor
+fault editor-comments-untouched src/editor/Form2.cpp \
+    'comments == m_commentsShown ? m_commentsLoaded' \
+    'comments != m_commentsShown ? m_commentsLoaded' \
+    "an edit rewrites the line breaks of comments the user never touched"
+fault editor-typed-break src/editor/RecordForm.cpp \
+    'comments += QLatin1String("\r\n");' \
+    'comments += QLatin1String("\n");' \
+    "a line break typed into the comments is stored as a bare line feed"
 fault editor-new-title src/editor/Form2.cpp \
     'QStringLiteral("Orvo - NEW Database Entry")' \
     'QStringLiteral("Orvo - New Database Entry")' \
@@ -387,11 +403,10 @@ fault print-header-blanks src/printing/ExportText.cpp \
     'QStringLiteral("Frequency Selection   ")' \
     'QStringLiteral("Frequency Selection  ")' \
     "the export header has two blanks before the time instead of three"
-fault print-bare-cr src/printing/ExportText.cpp \
-    "    lines.replace(QLatin1Char('\\r'), QLatin1Char('\\n'));
-" \
-    '' \
-    "a comment holding a bare carriage return is written without a proper line end"
+fault print-bare-lf src/printing/ExportText.cpp \
+    'const QByteArray bytes = text.toUtf8() + "\r\n";' \
+    "const QByteArray bytes = QString(text).replace(QLatin1Char('\\n'), QLatin1String(\"\\r\\n\")).toUtf8() + \"\\r\\n\";" \
+    "a comment's bare line feed is written to freq.txt as CR LF"
 fault print-viewer-after-failure src/printing/ExportPreview.cpp \
     '        services.messages.inform(parent, written.error, title);
         return false;' \

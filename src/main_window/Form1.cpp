@@ -28,6 +28,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 using WindowGeometry::fromTwips;
 using WindowGeometry::placeControl;
@@ -265,8 +266,11 @@ Outcome Form1::runQuery()
 bool Form1::showResults()
 {
     if (const Outcome ran = runQuery(); !ran) {
-        m_services.messages.inform(this, QStringLiteral("The database could not run the search: %1").arg(ran.error),
-                                   QStringLiteral("Search Failed"));
+        if (ran.busy)
+            m_services.messages.inform(this, ran.error, QStringLiteral("Database Busy"));
+        else
+            m_services.messages.inform(this, QStringLiteral("The database could not run the search: %1").arg(ran.error),
+                                       QStringLiteral("Search Failed"));
         return false;
     }
     m_resultModel->setLines(m_data1.descriptionTexts());
@@ -343,8 +347,17 @@ void Form1::List1_Click()
 {
     const QModelIndexList selected = List1->selectionModel()->selectedRows();
     const int p = selected.isEmpty() ? -1 : selected.first().row();
-    if (p < 0 || !m_data1.moveTo(p))
+    if (p < 0 || p >= m_data1.recordCount())
         return;
+    if (!readRecordOrReport(p)) {
+        // The record that is still current keeps its line chosen, or no line is.
+        const QSignalBlocker quiet(List1->selectionModel());
+        const QModelIndex current = m_data1.hasCurrentRecord() ? m_resultModel->index(m_data1.position(), 0) : QModelIndex();
+        List1->selectionModel()->setCurrentIndex(current, QItemSelectionModel::ClearAndSelect);
+        List1->viewport()->update();
+        return;
+    }
+    m_data1.moveTo(p);
     Module1& shared = module();
     shared.RecordCounter = p;
     shared.MoveCounter = p;
@@ -353,6 +366,15 @@ void Form1::List1_Click()
     shared.FreqString =
         FrequencyText::listText([this](int number) { return m_data1.field(QStringLiteral("F%1").arg(number)); });
     Text3->setPlainText(shared.FreqString);
+}
+
+bool Form1::readRecordOrReport(int position)
+{
+    const Outcome read = m_data1.readRecord(position);
+    if (!read)
+        m_services.messages.inform(this, read.error,
+                                   read.busy ? QStringLiteral("Database Busy") : QStringLiteral("Database Error"));
+    return read.ok;
 }
 
 bool Form1::requireCurrentRecord()
@@ -366,7 +388,7 @@ bool Form1::requireCurrentRecord()
 
 void Form1::Command3_Click()
 {
-    if (!requireCurrentRecord())
+    if (!requireCurrentRecord() || !readRecordOrReport(m_data1.position()))
         return;
     Module1& shared = module();
     if (shared.BufNext > Module1::BufferSlots) {
@@ -427,7 +449,8 @@ void Form1::Command5_Click()
 
 void Form1::Command6_Click()
 {
-    if (!requireCurrentRecord())
+    // The editor opens only on a record that could be read.
+    if (!requireCurrentRecord() || !readRecordOrReport(m_data1.position()))
         return;
     module().EditMode = 2;
     openLinkedWindow(new Form2(*this));

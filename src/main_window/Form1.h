@@ -75,6 +75,8 @@ private:
     void letterItemClicked(const QString& letter);
     bool bindAllRecords();
     bool requireCurrentRecord();
+    // Reads row p of the record set; a failure is shown, and nothing changes.
+    bool readRecordOrReport(int position);
     void setResultCaption(int count);
 
     AppServices& m_services;

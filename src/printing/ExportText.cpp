@@ -33,9 +33,16 @@ void LineWriter::line(const QString& text)
 {
     // The text goes out as stored, its own line breaks included, whatever form they take; only
     // the line that the export itself ends gets CR LF.
+    if (failed())
+        return;
     const QByteArray bytes = text.toUtf8() + "\r\n";
     if (m_device.write(bytes) != bytes.size())
         m_failed = true;
+}
+
+void LineWriter::abandon(const Outcome& why)
+{
+    m_abandoned = why;
 }
 
 Outcome writeFile(const QString& path, const std::function<void(LineWriter&)>& writeLines)
@@ -47,9 +54,11 @@ Outcome writeFile(const QString& path, const std::function<void(LineWriter&)>& w
     LineWriter writer(file);
     writeLines(writer);
     if (writer.failed()) {
-        const QString reason = file.errorString();
+        const Outcome failure = !writer.abandoned()
+                                    ? writer.abandoned()
+                                    : Outcome::failure(QStringLiteral("Could not write %1: %2").arg(shownPath, file.errorString()));
         file.cancelWriting();
-        return Outcome::failure(QStringLiteral("Could not write %1: %2").arg(shownPath, reason));
+        return failure;
     }
     if (!file.commit())
         return Outcome::failure(QStringLiteral("Could not write %1: %2").arg(shownPath, file.errorString()));

@@ -32,15 +32,20 @@ public:
     }
     // Writes the text unchanged, then CR LF.
     void line(const QString& text);
-    bool failed() const { return m_failed; }
+    // Gives the file up: what it was to hold could not be read. Nothing more is written.
+    void abandon(const Outcome& why);
+    bool failed() const { return m_failed || !m_abandoned.ok; }
+    const Outcome& abandoned() const { return m_abandoned; }
 
 private:
     QIODevice& m_device;
     bool m_failed = false;
+    Outcome m_abandoned;
 };
 
 // Writes the whole file or nothing: the lines go to a file beside it that replaces the old
-// one only when every line was written. The error names the full path and the reason.
+// one only when every line was written. The error names the full path and the reason, or is
+// the reason the writer was abandoned for.
 Outcome writeFile(const QString& path, const std::function<void(LineWriter&)>& writeLines);
 
 } // namespace ExportText

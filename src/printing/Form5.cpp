@@ -106,11 +106,16 @@ void Form5::Command1_Click()
     };
     hooks.progress = [this](int value) { ProgressBar1->setValue(value); };
 
+    Outcome walked;
     ExportPreview::writeAndShow(this, services, [&](ExportText::LineWriter& out) {
-        ResultListExport::writeList(out, records, shared, services.now(), hooks);
+        walked = ResultListExport::writeList(out, records, shared, services.now(), hooks);
+        if (!walked)
+            out.abandon(walked);
     });
-    // Also when the file could not be opened and nothing was walked.
-    records.moveToEnd();
+    // Also when the file could not be opened and nothing was walked; a record that could not
+    // be read leaves the record set as it was.
+    if (walked)
+        records.moveToEnd();
     setRunning(false);
 }
 

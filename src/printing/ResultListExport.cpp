@@ -16,11 +16,22 @@ void MakeFreqStr(const Data1& data1, Module1& module)
     module.FreqString = FrequencyText::listText([&](int number) { return data1.field(names.at(number + 1)); });
 }
 
-void writeList(ExportText::LineWriter& out, Data1& data1, Module1& module, const QDateTime& now, const RunHooks& hooks)
+Outcome writeList(ExportText::LineWriter& out, Data1& data1, Module1& module, const QDateTime& now, const RunHooks& hooks)
 {
     // The header's date stands two blanks off; the buffer export's stands three.
     out.line(ExportText::headerLine(now, 2));
     out.line(QStringLiteral(" "));
+
+    const int startPosition = data1.hasCurrentRecord() ? data1.position() : -1;
+    const QString startFrequencies = module.FreqString;
+    const int startCounter = module.RecordCounter;
+    const auto putBack = [&](const Outcome& failure) {
+        if (!data1.moveTo(startPosition))
+            data1.moveToEnd();
+        module.FreqString = startFrequencies;
+        module.RecordCounter = startCounter;
+        return failure;
+    };
 
     data1.moveFirst();
     module.RecordCounter = 0;
@@ -31,6 +42,8 @@ void writeList(ExportText::LineWriter& out, Data1& data1, Module1& module, const
         if (hooks.progress)
             hooks.progress(module.RecordCounter);
 
+        if (const Outcome read = data1.readCurrent(); !read)
+            return putBack(read);
         const PrintOptions options = hooks.options ? hooks.options() : PrintOptions();
         // A null field is written as an empty line.
         out.line(data1.field(QStringLiteral("Description")).toString());
@@ -44,9 +57,11 @@ void writeList(ExportText::LineWriter& out, Data1& data1, Module1& module, const
         }
         if (options.blankLine)
             out.line(QStringLiteral(" "));
-        data1.moveNext();
+        if (const Outcome moved = data1.moveNext(); !moved)
+            return putBack(moved);
     }
     data1.moveToEnd();
+    return Outcome::success();
 }
 
 } // namespace ResultListExport

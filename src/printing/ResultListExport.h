@@ -38,7 +38,8 @@ void MakeFreqStr(const Data1& data1, Module1& module);
 
 // Walks the record set from its first record and writes every record. RecordCounter counts
 // the records written, held at ResultCount. Stops early when the writer fails. Leaves the
-// record set at its end.
-void writeList(ExportText::LineWriter& out, Data1& data1, Module1& module, const QDateTime& now, const RunHooks& hooks);
+// record set at its end; when a record cannot be read, stops and puts the record set,
+// FreqString and RecordCounter back as they were, and returns the failure.
+Outcome writeList(ExportText::LineWriter& out, Data1& data1, Module1& module, const QDateTime& now, const RunHooks& hooks);
 
 } // namespace ResultListExport

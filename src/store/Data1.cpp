@@ -7,6 +7,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
+#include <algorithm>
+#include <limits>
 #include <sqlite3.h>
 
 namespace {
@@ -75,8 +77,8 @@ Outcome Data1::refresh()
     const bool firstOnly = !query.fromAndWhere.contains(QLatin1String("WHERE"), Qt::CaseInsensitive);
     KeyRows& rows = m_spareRows;
     RecordKeys::read(OrvoDatabase::handle(database()), query, firstOnly, rows);
-    if (!rows.error.isEmpty())
-        return Outcome::failure(rows.error);
+    if (!rows.outcome)
+        return rows.outcome;
 
     m_fields = query.fields;
     m_fieldIndex.clear();
@@ -94,16 +96,19 @@ Outcome Data1::refresh()
     return Outcome::success();
 }
 
-void Data1::completeKeys() const
+// A failure keeps the record set at its first row and the query that reads the rest, so that
+// the next call tries again.
+Outcome Data1::completeKeys() const
 {
     if (m_remainingKeysSql.isEmpty())
-        return;
+        return Outcome::success();
     RecordKeys::read(OrvoDatabase::handle(database()), m_remainingKeysSql.toUtf8(), false, m_spareRows);
+    if (!m_spareRows.outcome)
+        return m_spareRows.outcome;
     m_remainingKeysSql.clear();
-    // The first row was read already; a failure now leaves the record set at that row.
-    if (!m_spareRows.error.isEmpty() || m_spareRows.keys.isEmpty())
-        return;
-    takeRows();
+    if (!m_spareRows.keys.isEmpty())
+        takeRows();
+    return Outcome::success();
 }
 
 // The rows just read become the record set; the old record set's buffers are kept for the
@@ -114,6 +119,7 @@ void Data1::takeRows() const
 {
     std::swap(m_keys, m_spareRows.keys);
     std::swap(m_descriptions, m_spareRows.descriptions);
+    m_position = std::min(m_position, int(m_keys.size()));
     forgetRows();
 }
 
@@ -147,22 +153,25 @@ const QVector<qint64>& Data1::keys() const
     return m_keys;
 }
 
-void Data1::moveNext()
+Outcome Data1::moveNext()
 {
-    completeKeys();
+    if (const Outcome keys = completeKeys(); !keys)
+        return keys;
     if (m_position < m_keys.size())
         ++m_position;
+    return Outcome::success();
 }
 
 void Data1::moveToEnd()
 {
-    completeKeys();
-    m_position = int(m_keys.size());
+    // Past every row, however many a record set read only to its first row holds.
+    m_position = m_remainingKeysSql.isEmpty() ? int(m_keys.size()) : std::numeric_limits<int>::max();
 }
 
 bool Data1::moveTo(int position)
 {
-    completeKeys();
+    if (position >= m_keys.size())
+        completeKeys();
     if (position < 0 || position >= m_keys.size())
         return false;
     m_position = position;
@@ -176,21 +185,30 @@ void Data1::forgetRows() const
     m_lastRead = -2;
 }
 
-const Data1::Row* Data1::currentRow() const
+Outcome Data1::readRecord(int p) const
 {
-    if (!hasCurrentRecord())
-        return nullptr;
-    const int p = m_position;
+    if (p < 0 || p >= m_keys.size())
+        return Outcome::failure(QStringLiteral("There is no such record."));
     if (m_rowsFrom < 0 || p < m_rowsFrom || p >= m_rowsFrom + m_rows.size()) {
         // A walk from row to row reads ahead; a jump reads the one row.
         const int count = p == m_lastRead + 1 ? RecordRowReader::ReadAhead : 1;
-        if (!m_rowReader.read(OrvoDatabase::handle(database()), m_fields, m_keys.constData() + p,
-                              int(qMin<qsizetype>(count, m_keys.size() - p)), m_rows))
-            return nullptr;
+        if (const Outcome read = m_rowReader.read(OrvoDatabase::handle(database()), m_fields, m_keys.constData() + p,
+                                                  int(qMin<qsizetype>(count, m_keys.size() - p)), m_rows);
+            !read) {
+            forgetRows();
+            return read;
+        }
         m_rowsFrom = p;
     }
     m_lastRead = p;
-    const Row& row = m_rows.at(p - m_rowsFrom);
+    return Outcome::success();
+}
+
+const Data1::Row* Data1::currentRow() const
+{
+    if (!hasCurrentRecord() || !readCurrent())
+        return nullptr;
+    const Row& row = m_rows.at(m_position - m_rowsFrom);
     // A row deleted by another program since the query ran reads as no row.
     return row.isEmpty() ? nullptr : &row;
 }
@@ -258,7 +276,8 @@ Outcome Data1::update()
     if (!isOpen())
         return Outcome::failure(QStringLiteral("The database is not open."));
     // The record set is the rows as they were when the query ran, not after this write.
-    completeKeys();
+    if (const Outcome keys = completeKeys(); !keys)
+        return keys;
     const QStringList names = m_pending.keys();
     QSqlQuery query(database());
     if (m_editState == EditState::Adding) {
@@ -292,7 +311,8 @@ Outcome Data1::update()
 
 Outcome Data1::deleteCurrent()
 {
-    completeKeys();
+    if (const Outcome keys = completeKeys(); !keys)
+        return keys;
     if (!hasCurrentRecord())
         return Outcome::failure(QStringLiteral("There is no current record."));
     QSqlQuery query(database());

@@ -44,12 +44,20 @@ public:
     int position() const { return m_position; }
 
     void moveFirst() { m_position = 0; }
-    void moveNext();
+    // Fails when the rest of a record set that was read only to its first row cannot be read.
+    Outcome moveNext();
     void moveToEnd();
     // Makes row p current; a position outside the record set changes nothing.
     bool moveTo(int position);
 
-    // The named field of the current row (null when there is none, or the field has no value).
+    // Reads row p's fields, unless they were read already; the record set does not move. A row
+    // that another program deleted since the query ran reads as a row of nulls. A failed read
+    // is reported and keeps nothing, so the next read asks the file again.
+    Outcome readRecord(int position) const;
+    Outcome readCurrent() const { return readRecord(m_position); }
+
+    // The named field of the current row (null when there is none, when it could not be read,
+    // or when the field has no value).
     QVariant field(const QString& name) const;
     // The descriptions of all rows in order, null ones as empty text.
     QStringList descriptions() const;
@@ -88,7 +96,7 @@ private:
     using Row = QVector<QVariant>;
 
     Outcome ensureOpen();
-    void completeKeys() const;
+    Outcome completeKeys() const;
     void takeRows() const;
     const Row* currentRow() const;
     void forgetRows() const;
@@ -108,7 +116,7 @@ private:
     mutable KeyRows m_spareRows;
     // Set while only the first row has been read; the query that reads them all.
     mutable QString m_remainingKeysSql;
-    int m_position = 0;
+    mutable int m_position = 0;
 
     // Rows read ahead: positions m_rowsFrom .. m_rowsFrom + m_rows.size() - 1.
     mutable int m_rowsFrom = -1;

@@ -300,6 +300,23 @@ sqlite3* handle(const QSqlDatabase& db)
     return *static_cast<sqlite3* const*>(value.constData());
 }
 
+Outcome readFailure(sqlite3* handle)
+{
+    const QString words = handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QStringLiteral("no connection");
+    switch (handle ? sqlite3_errcode(handle) & 0xff : SQLITE_ERROR) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return Outcome::locked(QStringLiteral("The database is in use by another program. Try again."));
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return Outcome::failure(QStringLiteral("The database file is damaged (%1). Repair and Compact Database in "
+                                               "the File menu may recover its records.")
+                                    .arg(words));
+    default:
+        return Outcome::failure(QStringLiteral("The database could not be read (%1). Try again.").arg(words));
+    }
+}
+
 Outcome exec(const QSqlDatabase& db, const QString& sql)
 {
     QSqlQuery query(db);

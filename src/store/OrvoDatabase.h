@@ -43,6 +43,10 @@ Outcome createEmpty(const QString& path);
 // The raw handle behind a QSQLITE connection.
 sqlite3* handle(const QSqlDatabase& db);
 
+// What the engine's last failure on the handle means to the user of a read: the file held by
+// another program (busy, worth trying again), damaged, or unreadable for another reason.
+Outcome readFailure(sqlite3* handle);
+
 // Runs one statement; on failure returns the engine's message.
 Outcome exec(const QSqlDatabase& db, const QString& sql);
 

@@ -1,6 +1,7 @@
 #include "store/RecordKeys.h"
 
 #include "store/FrequencyIndex.h"
+#include "store/OrvoDatabase.h"
 #include "store/SqlTranslation.h"
 
 #include <algorithm>
@@ -127,7 +128,7 @@ void clearRows(KeyRows& rows)
 {
     rows.keys.clear();
     rows.descriptions.clear();
-    rows.error.clear();
+    rows.outcome = Outcome::success();
 }
 
 // Steps a keys query into rows (emptied first), keeping the rows whose rowid keep accepts,
@@ -138,7 +139,7 @@ void stepKeys(sqlite3* handle, const QByteArray& sql, qsizetype expected, bool f
     clearRows(rows);
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(handle, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK) {
-        rows.error = QString::fromUtf8(sqlite3_errmsg(handle));
+        rows.outcome = Outcome::failure(QString::fromUtf8(sqlite3_errmsg(handle)));
         return;
     }
     rows.keys.reserve(expected);
@@ -158,7 +159,8 @@ void stepKeys(sqlite3* handle, const QByteArray& sql, qsizetype expected, bool f
     }
     batch.flush();
     if (step != SQLITE_DONE)
-        rows.error = QString::fromUtf8(sqlite3_errmsg(handle));
+        rows.outcome = step == SQLITE_ERROR ? Outcome::failure(QString::fromUtf8(sqlite3_errmsg(handle)))
+                                            : OrvoDatabase::readFailure(handle);
     sqlite3_finalize(statement);
 }
 
@@ -174,12 +176,12 @@ namespace {
 // The rowids that a members query names, as a bitmap over the rowids; false when the query
 // fails, or names a rowid too high for a bitmap of reasonable size.
 bool readMembers(sqlite3* handle, const QByteArray& sql, std::vector<bool>& members, qsizetype& count,
-                 QString& error)
+                 Outcome& outcome)
 {
     constexpr sqlite3_int64 HighestKey = sqlite3_int64(1) << 28;
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(handle, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK) {
-        error = QString::fromUtf8(sqlite3_errmsg(handle));
+        outcome = Outcome::failure(QString::fromUtf8(sqlite3_errmsg(handle)));
         return false;
     }
     count = 0;
@@ -199,9 +201,9 @@ bool readMembers(sqlite3* handle, const QByteArray& sql, std::vector<bool>& memb
         }
     }
     if (step != SQLITE_DONE)
-        error = QString::fromUtf8(sqlite3_errmsg(handle));
+        outcome = OrvoDatabase::readFailure(handle);
     sqlite3_finalize(statement);
-    return error.isEmpty() && count >= 0;
+    return outcome.ok && count >= 0;
 }
 
 } // namespace
@@ -219,8 +221,8 @@ void read(sqlite3* handle, const TranslatedQuery& query, bool firstOnly, KeyRows
     const qsizetype records = rowsAtMost(handle);
     std::vector<bool> members(std::size_t(records) + 1);
     qsizetype count = 0;
-    if (!readMembers(handle, query.memberKeysSql.toUtf8(), members, count, rows.error)) {
-        if (rows.error.isEmpty())
+    if (!readMembers(handle, query.memberKeysSql.toUtf8(), members, count, rows.outcome)) {
+        if (rows.outcome.ok)
             read(handle, query.fastKeysSql.toUtf8(), false, rows);
         return;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Outcome.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -30,7 +32,7 @@ struct KeyRows
 {
     QVector<qint64> keys;
     DescriptionTexts descriptions;
-    QString error;
+    Outcome outcome;
 };
 
 namespace RecordKeys {

@@ -1,5 +1,7 @@
 #include "store/RecordRowReader.h"
 
+#include "store/OrvoDatabase.h"
+
 #include <QHash>
 #include <sqlite3.h>
 
@@ -43,11 +45,11 @@ void RecordRowReader::reset()
     m_fields.clear();
 }
 
-bool RecordRowReader::read(sqlite3* handle, const QStringList& fields, const qint64* keys, int count,
-                           QVector<QVector<QVariant>>& rows)
+Outcome RecordRowReader::read(sqlite3* handle, const QStringList& fields, const qint64* keys, int count,
+                              QVector<QVector<QVariant>>& rows)
 {
     if (!handle)
-        return false;
+        return OrvoDatabase::readFailure(handle);
     if (!m_statement || m_fields != fields) {
         reset();
         QStringList columns{QStringLiteral("rowid")};
@@ -61,8 +63,9 @@ bool RecordRowReader::read(sqlite3* handle, const QStringList& fields, const qin
              QStringLiteral(" FROM Main WHERE rowid IN (") + marks.join(QStringLiteral(", ")) + QLatin1Char(')'))
                 .toUtf8();
         if (sqlite3_prepare_v2(handle, sql.constData(), int(sql.size()), &m_statement, nullptr) != SQLITE_OK) {
+            const Outcome failed = OrvoDatabase::readFailure(handle);
             reset();
-            return false;
+            return failed;
         }
         m_fields = fields;
     }
@@ -78,7 +81,8 @@ bool RecordRowReader::read(sqlite3* handle, const QStringList& fields, const qin
         }
     }
     rows = QVector<QVector<QVariant>>(count);
-    while (sqlite3_step(m_statement) == SQLITE_ROW) {
+    int step;
+    while ((step = sqlite3_step(m_statement)) == SQLITE_ROW) {
         const int slot = slotOfKey.value(sqlite3_column_int64(m_statement, 0), -1);
         if (slot < 0)
             continue;
@@ -87,6 +91,9 @@ bool RecordRowReader::read(sqlite3* handle, const QStringList& fields, const qin
         for (int i = 0; i < fields.size(); ++i)
             row.append(columnValue(m_statement, i + 1));
     }
+    const Outcome result = step == SQLITE_DONE ? Outcome::success() : OrvoDatabase::readFailure(handle);
     sqlite3_reset(m_statement);
-    return true;
+    if (!result)
+        rows.clear();
+    return result;
 }

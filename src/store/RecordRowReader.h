@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Outcome.h"
+
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
@@ -22,9 +24,10 @@ public:
     RecordRowReader& operator=(const RecordRowReader&) = delete;
 
     // The named fields of the rows with these keys (at most ReadAhead), in the keys' order; a
-    // row deleted since its key was read comes back empty. False when the fields cannot be read.
-    bool read(sqlite3* handle, const QStringList& fields, const qint64* keys, int count,
-              QVector<QVector<QVariant>>& rows);
+    // row deleted since its key was read comes back empty. A read that the engine breaks off
+    // (a lock held too long, a damaged page) fails as a whole.
+    Outcome read(sqlite3* handle, const QStringList& fields, const qint64* keys, int count,
+                 QVector<QVector<QVariant>>& rows);
     // Lets go of the statement, before the connection closes.
     void reset();
 
