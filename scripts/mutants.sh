@@ -44,6 +44,10 @@ fault store-like-number-text src/store/SqlTranslation.cpp \
     'return number ? QStringLiteral(' \
     'return !number ? QStringLiteral(' \
     "a frequency search for 728.0 no longer finds a field holding 728"
+fault store-rowid-reuse src/store/OrvoDatabase.cpp \
+    '"FROM Main), 0)) + 1 FROM MainRowids), %2)")' \
+    '"FROM Main), 0)) + 1 FROM MainRowids WHERE 0), %2)")' \
+    "a new record takes the rowid of the newest record deleted, where a stale window may still write"
 fault store-word-like-blank src/store/QueryTexts.cpp \
     'QStringLiteral(" From Main WHERE ((Main.Comments Like ");' \
     'QStringLiteral(" From Main WHERE ((Main.Comments Like");' \
@@ -80,10 +84,12 @@ fault store-order-nocase src/store/SqlTranslation.cpp \
     'orderTerms << term.trimmed() + QStringLiteral(" COLLATE NOCASE");' \
     'orderTerms << term.trimmed();' \
     "lists put every capitalised description before the lower-case ones"
-fault store-update-where src/store/Data1.cpp \
-    'QStringLiteral(" WHERE rowid = ?"));' \
-    'QStringLiteral(" WHERE rowid >= ?"));' \
-    "saving an edited record overwrites every record stored after it as well"
+fault store-stale-save-silent src/store/Data1.cpp \
+    '    if (query.numRowsAffected() != 1)
+        return Outcome::failure(ChangedElsewhere);
+    if (!adding) {' \
+    '    if (!adding) {' \
+    "a save over a record that another program changed or deleted reports success and stores nothing"
 fault store-read-slot src/store/RecordRowReader.cpp \
     'sqlite3_bind_int64(m_statement, i + 1, keys[i]);' \
     'sqlite3_bind_int64(m_statement, i, keys[i]);' \

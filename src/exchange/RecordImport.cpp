@@ -11,15 +11,6 @@
 namespace RecordImport {
 namespace {
 
-QString insertSql()
-{
-    QStringList marks;
-    for (int i = 0; i < OrvoDatabase::fieldNames().size(); ++i)
-        marks << QStringLiteral("?");
-    return QStringLiteral("INSERT INTO Main (") + OrvoDatabase::fieldNames().join(QStringLiteral(", ")) +
-           QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
-}
-
 // One text per record that two records share only when every field is equal, nulls included.
 template <typename ValueAt> QString duplicateKey(ValueAt valueAt)
 {
@@ -105,6 +96,8 @@ ImportReport run(TableSource& source, const FieldMapping& mapping, const QSqlDat
     }
     source.useColumns(used);
 
+    if (const Outcome kept = OrvoDatabase::keepRowids(db); !kept)
+        return failed(QStringLiteral("The database cannot be changed: %1").arg(kept.error));
     Transaction transaction(db);
     if (const Outcome begun = transaction.begin(); !begun)
         return failed(QStringLiteral("The database cannot be changed: %1").arg(begun.error));
@@ -114,7 +107,7 @@ ImportReport run(TableSource& source, const FieldMapping& mapping, const QSqlDat
             return failed(QStringLiteral("The stored records cannot be read: %1").arg(read.error));
     }
     QSqlQuery insert(db);
-    if (!insert.prepare(insertSql()))
+    if (!insert.prepare(OrvoDatabase::insertSql()))
         return failed(insert.lastError().text());
 
     const QVariant null{QMetaType(QMetaType::QString)};

@@ -11,19 +11,6 @@
 #include <limits>
 #include <sqlite3.h>
 
-namespace {
-
-// A write that waited out the busy timeout behind another program's lock can be tried again.
-Outcome writeFailure(const QSqlError& error)
-{
-    const int code = error.nativeErrorCode().toInt() & 0xff;
-    if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
-        return Outcome::locked(QStringLiteral("The database is in use by another program. Try again."));
-    return Outcome::failure(error.text());
-}
-
-} // namespace
-
 Data1::Data1() : m_connectionName(QStringLiteral("orvo-data1-") + QUuid::createUuid().toString(QUuid::WithoutBraces)) {}
 
 Data1::~Data1()
@@ -90,6 +77,7 @@ Outcome Data1::refresh()
     m_fastPath = query.fastPath;
     m_remainingKeysSql = firstOnly && !rows.keys.isEmpty() ? query.keysSql() : QString();
     takeRows();
+    forgetRows();
     m_editState = EditState::None;
     m_pending.clear();
     moveFirst();
@@ -106,8 +94,19 @@ Outcome Data1::completeKeys() const
     if (!m_spareRows.outcome)
         return m_spareRows.outcome;
     m_remainingKeysSql.clear();
-    if (!m_spareRows.keys.isEmpty())
-        takeRows();
+    if (m_spareRows.keys.isEmpty())
+        return Outcome::success();
+    const qint64 firstKey = m_keys.first();
+    const bool onFirst = m_position == 0;
+    takeRows();
+    // Another program may have added a row that now comes first: the current record stays the
+    // one it was, and what was read stays only where it still belongs.
+    if (m_keys.first() != firstKey) {
+        forgetRows();
+        const qsizetype at = m_keys.indexOf(firstKey);
+        if (onFirst)
+            m_position = at < 0 ? int(m_keys.size()) : int(at);
+    }
     return Outcome::success();
 }
 
@@ -120,7 +119,6 @@ void Data1::takeRows() const
     std::swap(m_keys, m_spareRows.keys);
     std::swap(m_descriptions, m_spareRows.descriptions);
     m_position = std::min(m_position, int(m_keys.size()));
-    forgetRows();
 }
 
 int Data1::recordCount() const
@@ -256,7 +254,31 @@ void Data1::edit()
 {
     m_editState = hasCurrentRecord() ? EditState::Editing : EditState::None;
     m_pending.clear();
+    m_editedValues.clear();
+    if (m_editState == EditState::Editing && (m_editedRow = readCurrent()))
+        m_editedValues = m_rows.at(m_position - m_rowsFrom);
 }
+
+QString Data1::unchangedSql() const
+{
+    QString sql;
+    for (const QString& name : m_fields)
+        sql += QStringLiteral(" AND \"%1\" IS ?").arg(name);
+    return sql;
+}
+
+void Data1::bindUnchanged(QSqlQuery& query, const Row& row) const
+{
+    for (const QVariant& value : row)
+        query.addBindValue(value);
+}
+
+namespace {
+
+const QString ChangedElsewhere = QStringLiteral("another program changed or deleted it since it was read. Find again "
+                                                "to see the records as they are now.");
+
+} // namespace
 
 void Data1::setField(const QString& name, const QVariant& value)
 {
@@ -278,28 +300,38 @@ Outcome Data1::update()
     // The record set is the rows as they were when the query ran, not after this write.
     if (const Outcome keys = completeKeys(); !keys)
         return keys;
+    const bool adding = m_editState == EditState::Adding;
+    if (!adding && !m_editedRow)
+        return m_editedRow;
+    // A row that another program deleted reads as no values.
+    if (!adding && m_editedValues.isEmpty())
+        return Outcome::failure(ChangedElsewhere);
+    if (adding) {
+        if (const Outcome kept = OrvoDatabase::keepRowids(database()); !kept)
+            return kept;
+    }
     const QStringList names = m_pending.keys();
     QSqlQuery query(database());
-    if (m_editState == EditState::Adding) {
-        QStringList marks;
-        for (int i = 0; i < names.size(); ++i)
-            marks << QStringLiteral("?");
-        query.prepare(QStringLiteral("INSERT INTO Main (\"") + names.join(QStringLiteral("\", \"")) +
-                      QStringLiteral("\") VALUES (") + marks.join(QStringLiteral(", ")) + QLatin1Char(')'));
+    if (adding) {
+        query.prepare(OrvoDatabase::insertSql(names));
     } else {
         QStringList assignments;
         for (const QString& name : names)
             assignments << QStringLiteral("\"") + name + QStringLiteral("\" = ?");
         query.prepare(QStringLiteral("UPDATE Main SET ") + assignments.join(QStringLiteral(", ")) +
-                      QStringLiteral(" WHERE rowid = ?"));
+                      QStringLiteral(" WHERE rowid = ?") + unchangedSql());
     }
     for (const QString& name : names)
         query.addBindValue(m_pending.value(name));
-    if (m_editState == EditState::Editing)
+    if (!adding) {
         query.addBindValue(m_keys.at(m_position));
+        bindUnchanged(query, m_editedValues);
+    }
     if (!query.exec())
-        return writeFailure(query.lastError());
-    if (m_editState == EditState::Editing) {
+        return OrvoDatabase::writeFailure(query.lastError());
+    if (query.numRowsAffected() != 1)
+        return Outcome::failure(ChangedElsewhere);
+    if (!adding) {
         const auto description = m_pending.constFind(QStringLiteral("Description"));
         if (description != m_pending.constEnd())
             m_descriptions.replace(m_position, description->toString());
@@ -315,11 +347,19 @@ Outcome Data1::deleteCurrent()
         return keys;
     if (!hasCurrentRecord())
         return Outcome::failure(QStringLiteral("There is no current record."));
+    if (const Outcome read = readCurrent(); !read)
+        return read;
+    const Row row = m_rows.at(m_position - m_rowsFrom);
+    if (row.isEmpty())
+        return Outcome::failure(ChangedElsewhere);
     QSqlQuery query(database());
-    query.prepare(QStringLiteral("DELETE FROM Main WHERE rowid = ?"));
+    query.prepare(QStringLiteral("DELETE FROM Main WHERE rowid = ?") + unchangedSql());
     query.addBindValue(m_keys.at(m_position));
+    bindUnchanged(query, row);
     if (!query.exec())
-        return writeFailure(query.lastError());
+        return OrvoDatabase::writeFailure(query.lastError());
+    if (query.numRowsAffected() != 1)
+        return Outcome::failure(ChangedElsewhere);
     m_keys.removeAt(m_position);
     m_descriptions.remove(m_position);
     forgetRows();

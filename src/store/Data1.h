@@ -5,6 +5,7 @@
 #include "store/RecordRowReader.h"
 
 #include <QHash>
+class QSqlQuery;
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -66,6 +67,9 @@ public:
     QString description(int position) const;
 
     // Writing: begin a new row or a change of the current row, set fields, then store it.
+    // A change and a delete take effect only while the row in the file still holds what this
+    // record set read of it (at edit(), for a change); when another program has changed or
+    // deleted it meanwhile, nothing is written and the failure says so.
     void addNew();
     void edit();
     void setField(const QString& name, const QVariant& value);
@@ -101,6 +105,9 @@ private:
     const Row* currentRow() const;
     void forgetRows() const;
     std::optional<int> columnOf(const QString& name) const;
+    // " AND "field" IS ?" for each field of the record set, and the row's values to bind to them.
+    QString unchangedSql() const;
+    void bindUnchanged(QSqlQuery& query, const Row& row) const;
 
     QString m_connectionName;
     QString m_databaseName;
@@ -126,4 +133,6 @@ private:
 
     EditState m_editState = EditState::None;
     QHash<QString, QVariant> m_pending;
+    Outcome m_editedRow; // reading the row at edit()
+    Row m_editedValues;
 };

@@ -30,6 +30,13 @@ QString schemaSql()
 const QString DescriptionIndexSql =
     QStringLiteral("CREATE INDEX IF NOT EXISTS MainDescriptionNoCase ON Main (Description COLLATE NOCASE)");
 
+const QStringList RowidsSql{
+    QStringLiteral("CREATE TABLE IF NOT EXISTS MainRowids (Highest INTEGER NOT NULL)"),
+    QStringLiteral("INSERT INTO MainRowids (Highest) SELECT coalesce(max(rowid), 0) FROM Main WHERE NOT EXISTS "
+                   "(SELECT * FROM MainRowids)"),
+    QStringLiteral("CREATE TRIGGER IF NOT EXISTS MainRowidsInsert AFTER INSERT ON Main BEGIN UPDATE MainRowids SET "
+                   "Highest = NEW.rowid WHERE Highest < NEW.rowid; END")};
+
 bool isPlainAscii(const char* text, int bytes)
 {
     unsigned char seen = 0;
@@ -159,7 +166,7 @@ Outcome createAt(const QString& path, bool withDemoRecords)
             if (outcome)
                 outcome = exec(db, DescriptionIndexSql);
             if (outcome)
-                for (const QString& sql : FrequencyIndex::createSql()) {
+                for (const QString& sql : FrequencyIndex::createSql() + RowidsSql) {
                     if (outcome)
                         outcome = exec(db, sql);
                 }
@@ -272,6 +279,7 @@ Outcome open(const QString& path, const QString& connectionName)
             if (outcome && QFileInfo(path).isWritable()) {
                 exec(db, DescriptionIndexSql);
                 FrequencyIndex::ensure(db);
+                keepRowids(db);
             }
             if (!outcome)
                 db.close();
@@ -290,6 +298,32 @@ Outcome createWithDemoRecords(const QString& path)
 Outcome createEmpty(const QString& path)
 {
     return createByRename(path, false);
+}
+
+Outcome keepRowids(const QSqlDatabase& db)
+{
+    QSqlQuery kept(db);
+    if (kept.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name IN ('MainRowids', 'MainRowidsInsert')")) &&
+        kept.next() && kept.value(0).toInt() == 2)
+        return Outcome::success();
+    Outcome outcome = exec(db, QStringLiteral("BEGIN IMMEDIATE"));
+    for (const QString& sql : RowidsSql) {
+        if (outcome)
+            outcome = exec(db, sql);
+    }
+    if (!outcome || !(outcome = exec(db, QStringLiteral("COMMIT"))))
+        exec(db, QStringLiteral("ROLLBACK"));
+    return outcome;
+}
+
+QString insertSql(const QStringList& fields)
+{
+    QStringList marks;
+    for (int i = 0; i < fields.size(); ++i)
+        marks << QStringLiteral("?");
+    return QStringLiteral("INSERT INTO Main (rowid, \"%1\") VALUES ((SELECT max(Highest, coalesce((SELECT max(rowid) "
+                          "FROM Main), 0)) + 1 FROM MainRowids), %2)")
+        .arg(fields.join(QStringLiteral("\", \"")), marks.join(QStringLiteral(", ")));
 }
 
 sqlite3* handle(const QSqlDatabase& db)
@@ -317,11 +351,19 @@ Outcome readFailure(sqlite3* handle)
     }
 }
 
+Outcome writeFailure(const QSqlError& error)
+{
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+        return Outcome::locked(QStringLiteral("The database is in use by another program. Try again."));
+    return Outcome::failure(error.text());
+}
+
 Outcome exec(const QSqlDatabase& db, const QString& sql)
 {
     QSqlQuery query(db);
     if (!query.exec(sql))
-        return Outcome::failure(query.lastError().text());
+        return writeFailure(query.lastError());
     return Outcome::success();
 }
 

@@ -3,6 +3,7 @@
 #include "store/Outcome.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QStringList>
 
@@ -40,12 +41,23 @@ Outcome createWithDemoRecords(const QString& path);
 // Creates an empty database (tests, and the demo load above).
 Outcome createEmpty(const QString& path);
 
+// New records take a rowid above every rowid the file has given, so that a window still
+// showing a deleted record never meets a new one under its key: the highest is kept in a
+// table that a trigger raises on every insert. Made when missing (opening a writable file
+// makes it); then insertSql() inserts Description, Comments and F1 to F40 bound in order.
+Outcome keepRowids(const QSqlDatabase& db);
+QString insertSql(const QStringList& fields = fieldNames());
+
 // The raw handle behind a QSQLITE connection.
 sqlite3* handle(const QSqlDatabase& db);
 
 // What the engine's last failure on the handle means to the user of a read: the file held by
 // another program (busy, worth trying again), damaged, or unreadable for another reason.
 Outcome readFailure(sqlite3* handle);
+
+// A write the engine refused: a lock that another program held past the busy timeout (worth
+// trying again), or the engine's own words.
+Outcome writeFailure(const QSqlError& error);
 
 // Runs one statement; on failure returns the engine's message.
 Outcome exec(const QSqlDatabase& db, const QString& sql);

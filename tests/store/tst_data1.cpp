@@ -17,6 +17,8 @@ private slots:
     void init();
     void readsInCaseBlindOrderWithStoredOrderForTies();
     void addsEditsAndDeletes();
+    void changesOnlyWhatItRead_data();
+    void changesOnlyWhatItRead();
     void refusesForeignFiles_data();
     void refusesForeignFiles();
     void createsDemoDatabase();
@@ -88,6 +90,50 @@ void TestData1::addsEditsAndDeletes()
     QCOMPARE(stored.at(2).description.toString(), QStringLiteral("added"));
     QCOMPARE(stored.at(2).frequencies.at(0).toString(), QStringLiteral("0727"));
     QVERIFY(stored.at(2).frequencies.at(1).isNull());
+}
+
+// Two record sets on one file, as two windows: mine changes or deletes the record it read,
+// after the other one changed it, deleted it, or deleted it and added one.
+void TestData1::changesOnlyWhatItRead_data()
+{
+    QTest::addColumn<QString>("theirs");
+    QTest::addColumn<bool>("deleting"); // mine deletes the record instead of changing it
+    QTest::addColumn<QStringList>("stored"); // rowid and comments
+
+    QTest::newRow("nobody else wrote") << "" << false << QStringList{"i1|t", "i2|tmine"};
+    QTest::newRow("changed meanwhile") << "change" << false << QStringList{"i1|t", "i2|ttheirs"};
+    QTest::newRow("deleted meanwhile") << "delete" << false << QStringList{"i1|t"};
+    QTest::newRow("deleted and one added, under a new key") << "delete, add" << false << QStringList{"i1|t", "i3|tadded"};
+    QTest::newRow("delete after a change") << "change" << true << QStringList{"i1|t", "i2|ttheirs"};
+}
+
+void TestData1::changesOnlyWhatItRead()
+{
+    QFETCH(QString, theirs);
+    QFETCH(bool, deleting);
+    QFETCH(QStringList, stored);
+    createDatabase(m_path, {TestRecord::make("Old", ""), TestRecord::make("Newest", "as read")});
+    Data1 mine;
+    Data1 other;
+    QVERIFY(openRecords(mine, m_path).ok && openRecords(other, m_path).ok);
+    QCOMPARE(mine.field("Comments").toString(), QStringLiteral("as read"));
+    if (theirs.startsWith("delete"))
+        QVERIFY(other.deleteCurrent().ok);
+    if (theirs == "change" || theirs == "delete, add") {
+        theirs == "change" ? other.edit() : other.addNew();
+        other.setField("Description", "Newest");
+        other.setField("Comments", theirs == "change" ? "theirs" : "added");
+        QVERIFY(other.update().ok);
+    }
+
+    if (!deleting) {
+        mine.edit();
+        mine.setField("Comments", "mine");
+    }
+    const Outcome outcome = deleting ? mine.deleteCurrent() : mine.update();
+    QVERIFY2(theirs.isEmpty() ? outcome.ok : outcome.error.startsWith("another program changed or deleted it"),
+             qPrintable(outcome.error));
+    QCOMPARE(DatabaseFiles::rowsOf(m_path, "SELECT rowid, Comments FROM Main ORDER BY rowid"), stored);
 }
 
 void TestData1::refusesForeignFiles_data()
