@@ -41,11 +41,35 @@ QSqlDatabase Data1::database() const
 Outcome Data1::ensureOpen()
 {
     if (isOpen() && m_openName == m_databaseName)
-        return Outcome::success();
+        return followReplacedFile();
     close();
     const Outcome opened = OrvoDatabase::open(m_databaseName, m_connectionName);
     if (opened)
         m_openName = m_databaseName;
+    return opened;
+}
+
+// Repair and Compact, in this window or another, renames a new file over the old one: this
+// connection would go on reading the old file and could not write it. The record set stays;
+// a change checks what it writes over (see update()), so keys that the new file gives to
+// other rows change nothing.
+Outcome Data1::followReplacedFile()
+{
+    int moved = 0;
+    sqlite3* handle = OrvoDatabase::handle(database());
+    if (!isOpen() || !handle || sqlite3_file_control(handle, "main", SQLITE_FCNTL_HAS_MOVED, &moved) != SQLITE_OK ||
+        !moved)
+        return Outcome::success();
+    m_rowReader.reset();
+    forgetRows();
+    {
+        QSqlDatabase db = database();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connectionName);
+    const Outcome opened = OrvoDatabase::open(m_openName, m_connectionName);
+    if (!opened)
+        m_openName.clear();
     return opened;
 }
 
@@ -306,6 +330,8 @@ Outcome Data1::update()
     // A row that another program deleted reads as no values.
     if (!adding && m_editedValues.isEmpty())
         return Outcome::failure(ChangedElsewhere);
+    if (const Outcome followed = followReplacedFile(); !followed)
+        return followed;
     if (adding) {
         if (const Outcome kept = OrvoDatabase::keepRowids(database()); !kept)
             return kept;
@@ -352,6 +378,8 @@ Outcome Data1::deleteCurrent()
     const Row row = m_rows.at(m_position - m_rowsFrom);
     if (row.isEmpty())
         return Outcome::failure(ChangedElsewhere);
+    if (const Outcome followed = followReplacedFile(); !followed)
+        return followed;
     QSqlQuery query(database());
     query.prepare(QStringLiteral("DELETE FROM Main WHERE rowid = ?") + unchangedSql());
     query.addBindValue(m_keys.at(m_position));

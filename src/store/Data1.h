@@ -100,6 +100,7 @@ private:
     using Row = QVector<QVariant>;
 
     Outcome ensureOpen();
+    Outcome followReplacedFile();
     Outcome completeKeys() const;
     void takeRows() const;
     const Row* currentRow() const;
