@@ -69,6 +69,7 @@ void Form2::buildControls()
     Text4 = placeMemo(this, QStringLiteral("Text4"), Label4->text(), fromTwips(4800, 1800, 3495, 855));
     QPalette grey = Text4->palette();
     grey.setColor(QPalette::Base, QColor(192, 192, 192));
+    grey.setColor(QPalette::Text, Qt::black); // not a dark desktop's light text on the grey
     Text4->setPalette(grey);
     Label4->setBuddy(Text4);
 
@@ -116,6 +117,8 @@ void Form2::Form_Load()
         Label4->setVisible(true);
         title = QStringLiteral("Orvo - EDIT Database Entry");
         showRecord(RecordForm::fromCurrentRecord(m_main.data1()));
+        // A long description opens at its start, not scrolled to its end.
+        Text1->setCursorPosition(0);
         Text4->setPlainText(shared.FreqString);
     }
     setWindowTitle(title);
