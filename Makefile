@@ -16,7 +16,9 @@ configure: deps $(BUILD_DIR)/CMakeCache.txt
 build: configure
 	cmake --build $(BUILD_DIR) -j$(JOBS)
 
-run: build
+# Builds Orvo and what it links, not the tests and benchmarks that `make test` builds.
+run: configure
+	cmake --build $(BUILD_DIR) -j$(JOBS) --target orvo
 	$(BUILD_DIR)/orvo
 
 test: build
