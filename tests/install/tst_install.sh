@@ -62,12 +62,13 @@ pass "make install"
 # Where each file belongs: programs in bin, the menu entry in applications, the metainfo in
 # metainfo, the icon in every hicolor size plus scalable.
 expected=(bin/orvo share/applications/orvo.desktop "share/metainfo/$appstream_id.metainfo.xml"
-    share/icons/hicolor/scalable/apps/orvo.svg)
+    share/icons/hicolor/scalable/apps/orvo.svg share/man/man1/orvo.1.gz
+    share/doc/orvo/copyright share/doc/orvo/changelog.gz)
 for size in "${icon_sizes[@]}"; do
     expected+=("share/icons/hicolor/${size}x${size}/apps/orvo.png")
 done
 if [ "$with_data_tool" = 1 ]; then
-    expected+=(bin/orvo-data)
+    expected+=(bin/orvo-data share/man/man1/orvo-data.1.gz share/bash-completion/completions/orvo-data)
 fi
 
 for file in "${expected[@]}"; do
