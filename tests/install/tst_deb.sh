@@ -9,21 +9,11 @@ source_dir=$1
 build_dir=$2
 version=$3
 
+source "$(dirname "$0")/checks.sh"
 work=$(mktemp -d)
-failures=0
-pass() { echo "PASS: $*"; }
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-check() {
-    local what=$1
-    shift
-    if "$@"; then pass "$what"; else fail "$what"; fi
-}
 pid=
 finish() {
-    if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi
+    if [ -n "$pid" ]; then stop "$pid"; fi
     rm -rf "$work"
 }
 trap finish EXIT
@@ -89,20 +79,14 @@ check "orvo names the unknown argument" grep -q -- 'unknown argument --bogus' "$
 database=$work/home/.local/share/orvo/freqs.mdb
 run "$root/usr/bin/orvo" >"$work/orvo.log" 2>&1 &
 pid=$!
-for _ in $(seq 200); do
-    [ "$(head -c 15 "$database" 2>/dev/null)" = "SQLite format 3" ] && break
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill "$pid" 2>/dev/null || true
-wait "$pid" 2>/dev/null || true
-pid=
-if [ "$(head -c 15 "$database" 2>/dev/null)" = "SQLite format 3" ]; then
+if wait_for_database "$pid" "$database"; then
     pass "the installed orvo creates freqs.mdb in ~/.local/share/orvo"
 else
     cat "$work/orvo.log"
     fail "the installed orvo creates freqs.mdb in ~/.local/share/orvo"
 fi
+stop "$pid"
+pid=
 check "orvo-data finds the same database" grep -q "^$database is sound" <<<"$(run "$root/usr/bin/orvo-data" check)"
 list_files >"$work/after.txt"
 check "nothing was written into the unpacked package" diff -u "$work/found.txt" "$work/after.txt"

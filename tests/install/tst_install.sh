@@ -20,17 +20,7 @@ installed=$root$prefix
 appstream_id=arpa.home.orvo.Orvo
 icon_sizes=(16 22 24 32 48 64 128 256)
 
-failures=0
-pass() { echo "PASS: $*"; }
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-check() {
-    local what=$1
-    shift
-    if "$@"; then pass "$what"; else fail "$what"; fi
-}
+source "$(dirname "$0")/checks.sh"
 
 # A real install's manifest must survive this test, or `make uninstall` would forget it.
 manifest=$build_dir/install_manifest.txt
@@ -117,23 +107,6 @@ check "the metainfo launches the installed menu entry" \
     grep -q '<launchable type="desktop-id">orvo.desktop</launchable>' "$metainfo"
 check "the metainfo provides the installed program" grep -q '<binary>orvo</binary>' "$metainfo"
 check "the metainfo's release is this version ($version)" grep -q "<release version=\"$version\"" "$metainfo"
-
-# Waits up to 20 s for a complete SQLite file at $2 while process $1 runs.
-wait_for_database() {
-    local pid=$1 database=$2
-    for _ in $(seq 200); do
-        if [ "$(head -c 15 "$database" 2>/dev/null)" = "SQLite format 3" ]; then
-            return 0
-        fi
-        kill -0 "$pid" 2>/dev/null || return 1
-        sleep 0.1
-    done
-    return 1
-}
-stop() {
-    kill "$1" 2>/dev/null || true
-    wait "$1" 2>/dev/null || true
-}
 
 # Installed: the user cannot write beside the program. Root writes anywhere, so root runs the
 # program as nobody.
