@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= 2
 
-.PHONY: run test build deps configure bench install uninstall format clean test-sanitize fuzz mutants
+.PHONY: run test build deps configure bench install uninstall deb format clean test-sanitize fuzz mutants
 
 deps:
 	@scripts/install-deps.sh
@@ -16,7 +16,9 @@ configure: deps $(BUILD_DIR)/CMakeCache.txt
 build: configure
 	cmake --build $(BUILD_DIR) -j$(JOBS)
 
-run: build
+# Builds Orvo and what it links, not the tests and benchmarks that `make test` builds.
+run: configure
+	cmake --build $(BUILD_DIR) -j$(JOBS) --target orvo
 	$(BUILD_DIR)/orvo
 
 test: build
@@ -82,3 +84,9 @@ install: build
 uninstall:
 	@test -f $(BUILD_DIR)/install_manifest.txt || { echo "$(BUILD_DIR)/install_manifest.txt is missing: nothing to uninstall."; exit 1; }
 	sed 's|^|$(DESTDIR)|' $(BUILD_DIR)/install_manifest.txt | xargs -r -d '\n' rm -fv
+
+# A Debian package of what `make install` installs, $(BUILD_DIR)/orvo_<version>_amd64.deb, which
+# lintian then checks: any error stops the build.
+deb: build
+	@deb=$$(scripts/make-deb.sh $(BUILD_DIR) $(BUILD_DIR)) && echo "Built $$deb" && \
+		lintian --fail-on error "$$deb"

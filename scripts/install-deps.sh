@@ -8,6 +8,10 @@ packages=(
     mdbtools-dev
     fonts-liberation2
     desktop-file-utils appstream
+    # make deb and its test: CPack finds the libraries' packages with dpkg-shlibdeps (dpkg-dev)
+    # and the programs with file; lintian checks the package; the test completes with
+    # bash-completion's functions.
+    dpkg-dev file lintian bash-completion
 )
 
 # `make fuzz` alone needs clang and its libFuzzer runtime.

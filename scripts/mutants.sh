@@ -185,6 +185,18 @@ fault store-band-slack src/store/SqlTranslation.cpp \
     'const double to = *band->highDouble() + std::fabs(*band->highDouble()) * Slack + 1e-300;' \
     'const double to = *band->highDouble();' \
     "the index range of a band can drop a value at its upper bound that the double rounds above it"
+fault store-installed-portable src/store/AppLocation.cpp \
+    'if (QFileInfo::exists(folder.filePath(QStringLiteral("../share/applications/orvo.desktop"))))' \
+    'if (false)' \
+    "an installed copy that can write beside itself (root's /usr/bin) keeps its database there"
+fault exchange-header-twice src/exchange/FieldMapping.cpp \
+    'if (exact >= 0 && columns.lastIndexOf(name) != exact)' \
+    'if (exact > 0 && columns.lastIndexOf(name) != exact)' \
+    "a header naming Description twice is reported as a left-out column"
+fault data-tool-singular src/data_tool/DataTool.cpp \
+    '.arg(count == 1 ? "" : "s")' \
+    '.arg(count > 1 ? "s" : "")' \
+    "orvo-data says \"Imported 0 record\""
 
 # ---------------------------------------------------------------------------------------------
 # src/main_window
@@ -276,6 +288,11 @@ fault main-about-once src/main_window/Form1.cpp \
     '    if (!m_form4) {' \
     '    if (true) {' \
     "Tips and About opens a second window instead of raising the open one"
+fault main-menu-font src/main_window/Form1.cpp \
+    '    file->setFont(menuBar()->font());
+' \
+    '' \
+    "the File menu's items take the desktop's font instead of the menu bar's"
 
 # ---------------------------------------------------------------------------------------------
 # src/editor
@@ -287,6 +304,11 @@ fault editor-typed-break src/editor/RecordForm.cpp \
     'comments += QLatin1String("\r\n");' \
     'comments += QLatin1String("\n");' \
     "a line break typed into the comments is stored as a bare line feed"
+fault editor-description-start src/editor/Form2.cpp \
+    '        Text1->setCursorPosition(0);
+' \
+    '' \
+    "the editor shows a long description scrolled to its end"
 fault editor-new-title src/editor/Form2.cpp \
     'QStringLiteral("Orvo - NEW Database Entry")' \
     'QStringLiteral("Orvo - New Database Entry")' \
@@ -461,6 +483,10 @@ fault about-close-caption src/about/Form4.cpp \
     'new QPushButton(QStringLiteral("Close"), this)' \
     'new QPushButton(QStringLiteral("Exit"), this)' \
     "the about window's button reads Exit instead of Close"
+fault about-dark-text src/about/Form4.cpp \
+    '    grey.setColor(QPalette::Text, Qt::black);' \
+    '' \
+    "under a dark desktop the about text is light grey on the grey box"
 
 # ---------------------------------------------------------------------------------------------
 

@@ -1,7 +1,9 @@
 #include "main_window/AppIcon.h"
 #include "main_window/AppServices.h"
+#include "main_window/CommandLine.h"
 #include "main_window/Form1.h"
 #include "main_window/MessageBoxes.h"
+#include "main_window/WindowGeometry.h"
 #include "printing/DesktopViewerLauncher.h"
 #include "store/AppLocation.h"
 #include "store/Module1.h"
@@ -10,7 +12,12 @@
 
 int main(int argc, char* argv[])
 {
+    if (const std::optional<int> answered = CommandLine::answerInfoRequest(argc, argv))
+        return *answered;
     QApplication app(argc, argv);
+    if (const std::optional<int> refused = CommandLine::refuseLeftovers(QApplication::arguments()))
+        return *refused;
+    WindowGeometry::useLayoutStyle();
     QApplication::setApplicationName(QStringLiteral("orvo"));
     QApplication::setApplicationVersion(
         QStringLiteral("%1.%2.%3").arg(ORVO_VERSION_MAJOR).arg(ORVO_VERSION_MINOR).arg(ORVO_VERSION_REVISION));

@@ -50,6 +50,7 @@ void Form4::buildControls()
     Text1->setFont(serif);
     QPalette grey = Text1->palette();
     grey.setColor(QPalette::Base, QColor(224, 224, 224));
+    grey.setColor(QPalette::Text, Qt::black); // not a dark desktop's light text on the grey
     Text1->setPalette(grey);
 
     setTabOrder(Text1, Command1);

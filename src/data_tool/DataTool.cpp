@@ -82,6 +82,12 @@ QString native(const QString& path)
     return QDir::toNativeSeparators(path);
 }
 
+// "1 record", "3 records".
+QString counted(qint64 count, const char* noun)
+{
+    return QStringLiteral("%1 %2%3").arg(count).arg(QLatin1String(noun)).arg(count == 1 ? "" : "s");
+}
+
 } // namespace
 
 DataTool::DataTool(QIODevice& out, QIODevice& err)
@@ -122,11 +128,19 @@ int DataTool::run(const QStringList& arguments)
         QStringLiteral("export, find: starts the file with a byte-order mark, so that spreadsheet programs read UTF-8."));
     for (const QCommandLineOption& option : {help, db, table, map, skipDuplicates, out, excel})
         parser.addOption(option);
+    const QCommandLineOption version = parser.addVersionOption();
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
     if (parser.isSet(help)) {
         say(parser.helpText());
+        return Success;
+    }
+    if (parser.isSet(version)) {
+        say(QStringLiteral("orvo-data %1.%2.%3\n")
+                .arg(ORVO_VERSION_MAJOR)
+                .arg(ORVO_VERSION_MINOR)
+                .arg(ORVO_VERSION_REVISION));
         return Success;
     }
 
@@ -164,6 +178,11 @@ int DataTool::run(const QStringList& arguments)
 
     const QString dbPath =
         parser.isSet(db) ? parser.value(db) : QDir(m_defaultFolder()).filePath(QStringLiteral("freqs.mdb"));
+    // SQLite's words for it ("unable to open database file") name neither the folder nor the cause.
+    if (const QFileInfo folder(QFileInfo(dbPath).absolutePath()); !folder.isDir()) {
+        complain(QStringLiteral("The folder %1 of the database does not exist.").arg(native(folder.filePath())));
+        return Failure;
+    }
     if (command == QLatin1String("import")) {
         return importRecords(positional.at(1), dbPath, parser.value(table), parser.value(map),
                              parser.isSet(skipDuplicates));
@@ -247,12 +266,12 @@ int DataTool::importRecords(const QString& file, const QString& dbPath, const QS
     if (!report.unusedColumns.isEmpty())
         complain(QStringLiteral("Left out the columns %1.").arg(report.unusedColumns.join(QStringLiteral(", "))));
     QString summary =
-        QStringLiteral("%1 %2 records into %3")
+        QStringLiteral("%1 %2 into %3")
             .arg(created ? QStringLiteral("Created the database and imported") : QStringLiteral("Imported"))
-            .arg(report.added)
+            .arg(counted(report.added, "record"))
             .arg(native(dbPath));
     if (skipDuplicates)
-        summary += QStringLiteral("; %1 duplicates left out").arg(report.skipped);
+        summary += QStringLiteral("; %1 left out").arg(counted(report.skipped, "duplicate"));
     say(summary + QStringLiteral(".\n"));
     return Success;
 }
@@ -290,9 +309,9 @@ int DataTool::exportRecords(const QString& dbPath, const QString& querySql, cons
     }
     endProgressLine();
     // Standard output may be the CSV itself, so the summary goes with the messages.
-    m_err.write(QStringLiteral("%1 %2 records%3.\n")
+    m_err.write(QStringLiteral("%1 %2%3.\n")
                     .arg(querySql.isEmpty() ? QStringLiteral("Exported") : QStringLiteral("Found"))
-                    .arg(written)
+                    .arg(counted(written, "record"))
                     .arg(outPath.isEmpty() ? QString() : QStringLiteral(" to ") + native(outPath))
                     .toUtf8());
     return Success;
@@ -302,7 +321,7 @@ int DataTool::checkDatabase(const QString& dbPath)
 {
     const DatabaseCheck::Report report = DatabaseCheck::run(dbPath);
     if (report.sound()) {
-        say(QStringLiteral("%1 is sound: %2 records.\n").arg(native(dbPath)).arg(report.records));
+        say(QStringLiteral("%1 is sound: %2.\n").arg(native(dbPath), counted(report.records, "record")));
         return Success;
     }
     QString text = QStringLiteral("%1 is not sound:\n").arg(native(dbPath));

@@ -74,6 +74,7 @@ void Form2::buildControls()
     Text4 = placeMemo(this, QStringLiteral("Text4"), Label4->text(), fromTwips(4800, 1800, 3495, 855));
     QPalette grey = Text4->palette();
     grey.setColor(QPalette::Base, QColor(192, 192, 192));
+    grey.setColor(QPalette::Text, Qt::black); // not a dark desktop's light text on the grey
     Text4->setPalette(grey);
     Label4->setBuddy(Text4);
 
@@ -124,6 +125,8 @@ void Form2::Form_Load()
         const RecordForm record = RecordForm::fromCurrentRecord(m_main.data1());
         showRecord(record);
         m_commentsLoaded = record.comments;
+        // A long description opens at its start, not scrolled to its end.
+        Text1->setCursorPosition(0);
         Text4->setPlainText(shared.FreqString);
     }
     // The box's own text keeps no-break spaces that its plain text would turn into blanks.

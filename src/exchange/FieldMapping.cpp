@@ -18,6 +18,8 @@ int fieldIndex(const QString& field)
 int columnIndex(const QStringList& columns, const QString& name, QString* error)
 {
     const int exact = columns.indexOf(name);
+    if (exact >= 0 && columns.lastIndexOf(name) != exact)
+        *error = QStringLiteral("The header names the column %1 twice; name each column once.").arg(name);
     if (exact >= 0)
         return exact;
     int found = -1;

@@ -180,6 +180,8 @@ void Form1::buildMenus()
     menuBar()->setStyleSheet(QStringLiteral("QMenuBar { spacing: 0px; } QMenuBar::item { padding: 2px 4px; }"));
     QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
     file->setObjectName(QStringLiteral("file"));
+    // A menu is a window of its own and would take the desktop's font instead of the bar's.
+    file->setFont(menuBar()->font());
     connect(item(file, "pLr", QStringLiteral("Print List Results")), &QAction::triggered, this, &Form1::pLr_Click);
     connect(item(file, "TipsandHelp", QStringLiteral("Tips and About")), &QAction::triggered, this,
             &Form1::TipsandHelp_Click);

@@ -1,5 +1,6 @@
 #include "main_window/WindowGeometry.h"
 
+#include <QApplication>
 #include <QFont>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
@@ -25,6 +26,19 @@ void useLayoutFont(QWidget* window)
     QFont font(QStringLiteral("Liberation Sans"), 8);
     font.setStyleHint(QFont::SansSerif);
     window->setFont(font);
+}
+
+void useLayoutStyle()
+{
+    // A style may bring its own palette (a dark one, say): it is kept when Fusion replaces it.
+    // The desktop's style is made on first use, so its palette is in place only after this.
+    QApplication::style();
+    QPalette desktop = QApplication::palette();
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    // Every colour counts as set, or the application palette would fall back to Fusion's.
+    desktop.setResolveMask(~QPalette::ResolveMask(0));
+    if (QApplication::palette() != desktop)
+        QApplication::setPalette(desktop);
 }
 
 void placeOnScreen(QWidget* window, int offsetTwips)

@@ -41,6 +41,10 @@ QPlainTextEdit* placeMemo(QWidget* parent, const QString& objectName, const QStr
 // The small dialog font that the twips layouts were drawn for; every window uses it.
 void useLayoutFont(QWidget* window);
 
+// Fusion, the style whose metrics the layouts were drawn for, whatever style the desktop asks
+// for; another style's wider margins would clip captions. The colours stay the desktop's.
+void useLayoutStyle();
+
 // Centres a window across the screen and raises it by offsetTwips above the middle.
 void placeOnScreen(QWidget* window, int offsetTwips);
 

@@ -7,10 +7,23 @@
 
 namespace AppLocation {
 
+namespace {
+
+bool isPortable(const QDir& folder)
+{
+    if (QFileInfo::exists(folder.filePath(QStringLiteral("../share/applications/orvo.desktop"))))
+        return false;
+    const bool buildTree = QFileInfo::exists(folder.filePath(QStringLiteral("CMakeCache.txt")));
+    const bool holdsDatabase = QFileInfo::exists(folder.filePath(QStringLiteral("freqs.mdb")));
+    return (buildTree || holdsDatabase) && QFileInfo(folder.path()).isWritable();
+}
+
+} // namespace
+
 QString applicationFolder()
 {
     const QString executableFolder = QCoreApplication::applicationDirPath();
-    if (QFileInfo(executableFolder).isWritable())
+    if (isPortable(QDir(executableFolder)))
         return executableFolder;
     const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(dataFolder);

@@ -23,6 +23,7 @@ private slots:
 
 void TestForm4::opensOnceAndClosesAlone()
 {
+    QApplication::setPalette(QPalette(Qt::darkGray, Qt::black)); // a dark desktop's light text
     MainWindowFixture f;
     QVERIFY(f.start({TestRecord::make("one")}));
     auto* tips = f.form->findChild<QAction*>(QStringLiteral("TipsandHelp"));
@@ -35,6 +36,7 @@ void TestForm4::opensOnceAndClosesAlone()
     auto* text = about->findChild<QPlainTextEdit*>(QStringLiteral("Text1"));
     QCOMPARE(text->toPlainText(), AboutText::compose().replace(QLatin1String("\r\n"), QLatin1String("\n")));
     QCOMPARE(text->font().pointSize(), 12);
+    QCOMPARE(text->palette().color(QPalette::Text), QColor(Qt::black));
     QVERIFY(!about->findChild<QLabel*>(QStringLiteral("Picture1"))->pixmap().isNull());
     auto* close = about->findChild<QPushButton*>(QStringLiteral("Command1"));
     QCOMPARE(close->text(), QStringLiteral("Close"));

@@ -143,6 +143,7 @@ void TestDataTool::findsFrequencies_data()
     QTest::addColumn<QStringList>("found"); // descriptions, or the message
 
     QTest::newRow("tolerance") << "728 ~ 1" << 0 << QStringList{"alpha", "Bravo", "Echo"};
+    QTest::newRow("one, written just so") << "728" << 0 << QStringList{"Echo"};
     QTest::newRow("below 1") << "0.5~1" << 2 << QStringList{"You need to enter a value 1 or greater"};
     QTest::newRow("unit") << "728 Hz" << 2 << QStringList{"The frequency search needs a number such as 728"};
 }
@@ -169,7 +170,7 @@ void TestDataTool::findsFrequencies()
         QCOMPARE(run.out, QString());
         return;
     }
-    QCOMPARE(run.err, QStringLiteral("Found %1 records.\n").arg(found.size()));
+    QCOMPARE(run.err, QStringLiteral("Found %1 record%2.\n").arg(found.size()).arg(found.size() == 1 ? "" : "s"));
     const QStringList exported = fixture.run({"export", "--db", db}).out.split(QStringLiteral("\r\n"));
     QString expected = exported.first() + QStringLiteral("\r\n");
     for (const QString& description : found) {
@@ -184,7 +185,7 @@ void TestDataTool::findsFrequencies()
 void TestDataTool::refusedImportChangesNothing_data()
 {
     QTest::addColumn<QByteArray>("file");     // CSV, or "sqlite" for an Orvo database
-    QTest::addColumn<QByteArray>("database"); // its bytes, "records" for an Orvo database, empty for none
+    QTest::addColumn<QByteArray>("database"); // its bytes, "records" for an Orvo database, "no folder", or none
     QTest::addColumn<QStringList>("messages"); // %1 is the file
 
     const QByteArray malformed = ThreeRecords + "Last,row\r\n";
@@ -196,6 +197,8 @@ void TestDataTool::refusedImportChangesNothing_data()
                                                 << QStringList{"is an Access file. Start Orvo once to convert it"};
     QTest::newRow("file is an Orvo database") << QByteArray("sqlite") << QByteArray()
                                               << QStringList{"%1 is an SQLite database, not CSV."};
+    QTest::newRow("no folder for the database")
+        << ThreeRecords << QByteArray("no folder") << QStringList{"none of the database does not exist."};
 }
 
 void TestDataTool::refusedImportChangesNothing()
@@ -210,10 +213,10 @@ void TestDataTool::refusedImportChangesNothing()
         createDatabase(input, {TestRecord::make(QStringLiteral("Elsewhere"))});
     else
         writeFile(input, file);
-    const QString db = fixture.path(QStringLiteral("kept.mdb"));
+    const QString db = fixture.path(database == "no folder" ? "none/kept.mdb" : "kept.mdb");
     if (database == "records")
         createDatabase(db, {TestRecord::make(QStringLiteral("Kept"))});
-    else if (!database.isEmpty())
+    else if (!database.isEmpty() && database != "no folder")
         writeFile(db, database);
     const QByteArray before = fileHash(db); // empty while there is no file
 

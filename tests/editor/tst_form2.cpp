@@ -131,8 +131,10 @@ void TestForm2::typeInto(Form2* editor, const QString& name, const QString& text
 
 void TestForm2::captionsAndFocusOrder()
 {
+    QApplication::setPalette(QPalette(Qt::darkGray, Qt::black)); // a dark desktop's light text
     Form2* editor = openEditor(EditMode);
     QVERIFY(editor);
+    QCOMPARE(editor->findChild<QPlainTextEdit*>("Text4")->palette().color(QPalette::Text), QColor(Qt::black));
     // name, caption or accessible name
     const std::pair<const char*, QString> controls[] = {
         {"Text1", "Description"}, {"Command1", "Save and Exit"}, {"Command2", "Exit - Do Not Save"},
@@ -197,6 +199,7 @@ void TestForm2::openTypeAndLeave()
              QString(mode == NewMode ? "Orvo - NEW Database Entry" : "Orvo - EDIT Database Entry"));
     QVERIFY(!m_f->form->isEnabled());
     QCOMPARE(boxes(editor), mode == NewMode ? QStringList(42, QString()) : Drum);
+    QCOMPARE(editor->findChild<QLineEdit*>("Text1")->cursorPosition(), 0); // a long text shows its start
     // The frequencies as the main window built them, shown only when editing.
     auto* previous = editor->findChild<QPlainTextEdit*>("Text4");
     QCOMPARE(previous->isVisible(), mode == EditMode);

@@ -288,6 +288,8 @@ void TestCsvImport::mapsColumns_data()
         "The column Description is mapped to another field");
     row("names differing only in case", "", "description,DESCRIPTION\nA,B\n", "", "",
         "The columns description and DESCRIPTION differ");
+    row("a column named twice", "", "Description,F1,Description\nA,1,B\n", "", "",
+        "The header names the column Description twice");
     refused("no equals sign", "Description", "\"Description\" is not");
     refused("no field", "=Hz", "\"=Hz\" is not FIELD=COLUMN.");
     refused("unknown field", "F41=Hz", "F41 is not a field");

@@ -75,6 +75,7 @@ void TestForm1::startUpAndExit()
     // The File menu, then one item per letter; only the item for C has a capital name.
     const QList<QAction*> top = m_f->form->menuBar()->actions();
     QCOMPARE(top.first()->text(), QStringLiteral("File"));
+    QCOMPARE(top.first()->menu()->font(), m_f->form->menuBar()->font()); // a window of its own
     QStringList items;
     for (QAction* item : top.first()->menu()->actions() + top.mid(1))
         items << (item->isSeparator() ? QStringLiteral("-") : item->objectName() + '=' + item->text());
