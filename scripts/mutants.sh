@@ -589,12 +589,18 @@ exec 9>"$WORK/.lock"
 flock -n 9 || die "another run is using $WORK"
 START=$(date +%s)
 
-# The copy keeps the checkout's file times, so a rerun rebuilds only what changed since; files
-# that held a fault when the last run ended are touched so that their objects are rebuilt.
+# Only files whose content differs from the last copy are copied, and they take the time of
+# the copy: a rerun rebuilds what changed since, and never takes a changed file for an older
+# one that it compiled already (keeping the checkout's times could). Files that held a fault
+# when the last run ended are touched so that their objects are rebuilt.
 echo "== copying $ROOT to $SRC"
-rm -rf "$SRC" "$LOGS"
+rm -rf "$LOGS"
 mkdir -p "$SRC" "$LOGS"
-find "$ROOT" -mindepth 1 -maxdepth 1 ! -name .git ! -name 'build*' -exec cp -a {} "$SRC"/ \;
+(cd "$ROOT" && find . \( -path ./.git -o -path './build*' \) -prune -o -type f -print) | sort >"$LOGS/files"
+while IFS= read -r file; do
+    cmp -s "$ROOT/$file" "$SRC/$file" || { mkdir -p "$(dirname "$SRC/$file")" && cp "$ROOT/$file" "$SRC/$file"; }
+done <"$LOGS/files"
+(cd "$SRC" && find . -type f -print) | sort | comm -13 "$LOGS/files" - | (cd "$SRC" && xargs -r -d '\n' rm -f)
 DIRTY=$BUILD/mutants-planted-files
 if [[ -f $DIRTY ]]; then
     while IFS= read -r file; do
