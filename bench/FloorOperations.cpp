@@ -1,5 +1,6 @@
 #include "FloorOperations.h"
 
+#include "query/RecordFields.h"
 #include "store/OrvoDatabase.h"
 
 #include <QFile>
@@ -38,7 +39,7 @@ const char* text(sqlite3_stmt* statement, int column)
 // fields after ", ".
 void appendFrequencies(std::string& line, sqlite3_stmt* row, int firstColumn)
 {
-    for (int i = 0; i < OrvoDatabase::FrequencyFields; ++i) {
+    for (int i = 0; i < RecordFields::Frequencies; ++i) {
         const char* value = text(row, firstColumn + i);
         char* end = nullptr;
         const double number = std::strtod(value, &end);
@@ -84,7 +85,7 @@ qint64 FloorOperations::openAndFirstRow()
     sqlite3* db = nullptr;
     qint64 rows = 0;
     if (sqlite3_open_v2(QFile::encodeName(m_path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
-        Statement all(db, QStringLiteral("SELECT ") + OrvoDatabase::fieldNames().join(QStringLiteral(", ")) +
+        Statement all(db, QStringLiteral("SELECT ") + RecordFields::names().join(QStringLiteral(", ")) +
                               QStringLiteral(" FROM Main ORDER BY Description COLLATE NOCASE"));
         rows = sqlite3_step(all.get()) == SQLITE_ROW ? 1 : 0;
     }
@@ -110,7 +111,7 @@ qint64 FloorOperations::orderedDescriptions(const QString& condition)
 qint64 FloorOperations::frequencyScan(const QString& value)
 {
     QStringList terms;
-    for (int i = 1; i <= OrvoDatabase::FrequencyFields; ++i)
+    for (int i = 1; i <= RecordFields::Frequencies; ++i)
         terms << QStringLiteral("F%1 = '%2'").arg(i).arg(value);
     return orderedDescriptions(terms.join(QStringLiteral(" OR ")));
 }
@@ -118,19 +119,19 @@ qint64 FloorOperations::frequencyScan(const QString& value)
 qint64 FloorOperations::frequencyBandScan(const QString& low, const QString& high)
 {
     QStringList terms;
-    for (int i = 1; i <= OrvoDatabase::FrequencyFields; ++i)
+    for (int i = 1; i <= RecordFields::Frequencies; ++i)
         terms << QStringLiteral("CAST(F%1 AS REAL) BETWEEN %2 AND %3").arg(i).arg(low, high);
     return orderedDescriptions(terms.join(QStringLiteral(" OR ")));
 }
 
 qint64 FloorOperations::pointRead(qint64 rowid)
 {
-    Statement query(m_db, QStringLiteral("SELECT ") + OrvoDatabase::fieldNames().join(QStringLiteral(", ")) +
+    Statement query(m_db, QStringLiteral("SELECT ") + RecordFields::names().join(QStringLiteral(", ")) +
                               QStringLiteral(" FROM Main WHERE rowid = ?"));
     sqlite3_bind_int64(query.get(), 1, rowid);
     if (sqlite3_step(query.get()) != SQLITE_ROW)
         return 0;
-    for (int i = 0; i < OrvoDatabase::fieldNames().size(); ++i)
+    for (int i = 0; i < RecordFields::names().size(); ++i)
         sqlite3_column_text(query.get(), i);
     return 1;
 }
@@ -141,7 +142,7 @@ qint64 FloorOperations::writeList(const QString& path)
     if (!file)
         return -1;
     std::fputs("Frequency Selection   9:05 am   5,Dec 2026\r\n \r\n", file);
-    Statement query(m_db, QStringLiteral("SELECT ") + OrvoDatabase::fieldNames().join(QStringLiteral(", ")) +
+    Statement query(m_db, QStringLiteral("SELECT ") + RecordFields::names().join(QStringLiteral(", ")) +
                               QStringLiteral(" FROM Main ORDER BY Description COLLATE NOCASE"));
     qint64 rows = 0;
     std::string line;

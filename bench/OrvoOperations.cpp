@@ -1,6 +1,7 @@
 #include "OrvoOperations.h"
 
 #include "main_window/Form1.h"
+#include "store/QueryPlanner.h"
 
 #include <QAction>
 #include <QApplication>
@@ -72,7 +73,7 @@ int OrvoOperations::listedLines() const
 
 QString OrvoOperations::fastPath() const
 {
-    return m_form ? m_form->data1().fastPath() : QString();
+    return m_form ? QString::fromLatin1(QueryPlanner::name(m_form->data1().strategy())) : QString();
 }
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include "main_window/AppServices.h"
 #include "main_window/MessageBoxes.h"
-#include "store/Module1.h"
-#include "store/ViewerLauncher.h"
+#include "main_window/Module1.h"
+#include "printing/ViewerLauncher.h"
 
 #include <QStringList>
 #include <memory>

@@ -1,5 +1,6 @@
 #include "RecordGenerator.h"
 
+#include "query/RecordFields.h"
 #include "store/OrvoDatabase.h"
 
 #include <QByteArray>
@@ -281,8 +282,8 @@ bool bindText(sqlite3_stmt* insert, int column, const QVariant& value)
 
 Outcome insertAll(sqlite3* db, int count, std::uint64_t seed, const std::function<void(int)>& progress)
 {
-    QByteArray sql = "INSERT INTO Main (" + OrvoDatabase::fieldNames().join(QLatin1Char(',')).toUtf8() + ") VALUES (?";
-    for (int i = 1; i < OrvoDatabase::fieldNames().size(); ++i)
+    QByteArray sql = "INSERT INTO Main (" + RecordFields::names().join(QLatin1Char(',')).toUtf8() + ") VALUES (?";
+    for (int i = 1; i < RecordFields::names().size(); ++i)
         sql += ",?";
     sql += ')';
     sqlite3_stmt* insert = nullptr;

@@ -1,14 +1,15 @@
-// A search text through Find's plan and the translation to SQLite: the text is refused with a
-// message, or the query prepares; a query that runs finds the same rows with and without the
-// shortcuts. Only a quote in a word search can break the query's literal. A frequency band
-// decides on a field with doubles where it can; it must agree with exact decimal comparison,
-// for the fuzzed text read as a field as well as for near-bound spellings.
-#include "store/DecimalNumber.h"
-#include "store/FindSearch.h"
-#include "store/FrequencyBand.h"
+// A search text through Find's rules and the planner: the text is refused with a message, or
+// it makes a search whose query text reads back as the same search; the search finds the same
+// rows by every strategy as by the reference scan, and as its query text translated as written.
+// A frequency band decides on a field with doubles where it can; it must agree with exact
+// decimal comparison, for the fuzzed text read as a field as well as for near-bound spellings.
+#include "query/DecimalNumber.h"
+#include "query/FindSearch.h"
+#include "query/FrequencyBand.h"
 #include "store/FrequencyIndex.h"
 #include "store/OrvoDatabase.h"
-#include "store/SqlTranslation.h"
+#include "store/QueryPlanner.h"
+#include "store/RecordKeys.h"
 
 #include <QCoreApplication>
 #include <QSqlDatabase>
@@ -24,28 +25,16 @@
 namespace {
 
 sqlite3* g_db = nullptr;
+FrequencyIndexOffer g_index;
 
-struct Run
+// The keys a plan lists, or nothing when the engine refuses it.
+std::optional<QVector<qint64>> keys(const QueryPlan& plan)
 {
-    bool prepared = false;
-    bool stepped = false;
-    std::vector<sqlite3_int64> keys;
-};
-
-Run run(const QString& sql)
-{
-    Run result;
-    const QByteArray bytes = sql.toUtf8();
-    sqlite3_stmt* statement = nullptr;
-    result.prepared = sqlite3_prepare_v2(g_db, bytes.constData(), int(bytes.size()), &statement, nullptr) == SQLITE_OK;
-    if (!result.prepared)
-        return result;
-    int step;
-    while ((step = sqlite3_step(statement)) == SQLITE_ROW)
-        result.keys.push_back(sqlite3_column_int64(statement, 0));
-    result.stepped = step == SQLITE_DONE;
-    sqlite3_finalize(statement);
-    return result;
+    KeyRows rows;
+    if (!plan.ok())
+        return std::nullopt;
+    RecordKeys::read(g_db, plan, false, rows);
+    return rows.outcome ? std::optional(rows.keys) : std::nullopt;
 }
 
 bool exactlyWithin(const FrequencyBand& band, QStringView field)
@@ -94,7 +83,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
             std::abort();
     }
     g_db = OrvoDatabase::handle(db);
-    if (!FrequencyIndex::support(db).frequencyNumbers)
+    g_index = FrequencyIndex::offer(db);
+    if (!g_index.byNumber)
         std::abort();
     return 0;
 }
@@ -113,25 +103,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 std::abort();
             continue;
         }
-        const TranslatedQuery plain = SqlTranslation::translate(plan.query);
-        const TranslatedQuery fast = SqlTranslation::translate(plan.query, FastPathSupport{true, true, true});
-        if (plain.ok != fast.ok)
+        const std::optional<RecordQuery> parsed = fromQueryText(plan.query);
+        if (!parsed || toQueryText(*parsed) != plan.query)
             std::abort();
-        if (!plain.ok) {
-            if (plain.error.isEmpty())
-                std::abort();
-            continue;
-        }
-        const Run plainRun = run(plain.keysSql());
-        const Run fastRun = run(fast.keysSql());
-        const bool breaksLiteral = !options.frequencies && text.contains(QLatin1Char('\''));
-        if (!plainRun.prepared && !breaksLiteral)
+        const std::optional<QVector<qint64>> reference = keys(QueryPlanner::plan(plan.search, {true, g_index}));
+        // A pattern that Like refuses is refused by every strategy.
+        if (keys(QueryPlanner::plan(plan.search, {false, g_index})) != reference)
             std::abort();
-        if (plainRun.prepared && plainRun.stepped && fastRun.prepared && fastRun.stepped
-            && plainRun.keys != fastRun.keys)
-            std::abort();
-        // A text the plain query runs with, the shortcut runs with too.
-        if (plainRun.stepped && !fastRun.stepped)
+        const std::optional<QVector<qint64>> translated = keys(QueryPlanner::planText(plan.query));
+        if (translated && reference && translated != reference)
             std::abort();
     }
     return 0;

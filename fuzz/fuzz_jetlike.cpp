@@ -1,6 +1,6 @@
 // Like against a slow reference: the matcher goes back only to the last star, the reference
 // tries every split of every star. Input: pattern, a NUL byte, value.
-#include "store/JetLike.h"
+#include "query/JetLike.h"
 
 #include <QString>
 

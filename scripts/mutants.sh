@@ -40,49 +40,53 @@ fault store-row-read-busy src/store/RecordRowReader.cpp \
     'step == SQLITE_DONE ? Outcome::success()' \
     'step != SQLITE_ERROR ? Outcome::success()' \
     "a record read broken off by another program's lock shows as an empty record"
-fault store-like-number-text src/store/SqlTranslation.cpp \
-    'return number ? QStringLiteral(' \
-    'return !number ? QStringLiteral(' \
+fault store-like-number-text src/store/QueryPlanner.cpp \
+    'return number ? std::optional<QString>(number->text()) : std::nullopt;' \
+    'return number ? std::optional<QString>(query.text.trimmed()) : std::nullopt;' \
     "a frequency search for 728.0 no longer finds a field holding 728"
 fault store-rowid-reuse src/store/OrvoDatabase.cpp \
     '"FROM Main), 0)) + 1 FROM MainRowids), %2)")' \
     '"FROM Main), 0)) + 1 FROM MainRowids WHERE 0), %2)")' \
     "a new record takes the rowid of the newest record deleted, where a stale window may still write"
-fault store-word-like-blank src/store/QueryTexts.cpp \
+fault store-word-like-blank src/query/QueryTexts.cpp \
     'QStringLiteral(" From Main WHERE ((Main.Comments Like ");' \
     'QStringLiteral(" From Main WHERE ((Main.Comments Like");' \
     "a comments search's query text loses the blank between Like and its first pattern"
-fault store-word-contains-star src/store/QueryTexts.cpp \
+fault store-word-contains-star src/query/QueryTexts.cpp \
     $'QLatin1String("*\'") + next' \
     $'QLatin1String("\'") + next' \
     "a word search no longer finds the word inside a text, only at its start or end"
-fault store-letter-star src/store/QueryTexts.cpp \
+fault store-letter-star src/query/QueryTexts.cpp \
     $'+ quoted(letter) + QLatin1String("*\'") + End;' \
     $'+ quoted(letter) + QLatin1String("\'") + End;' \
     "a letter item lists only descriptions that are just that letter"
-fault store-comments-only src/store/QueryTexts.cpp \
+fault store-comments-only src/query/QueryTexts.cpp \
     '        if (description)
             query += wordTerms(descriptionNext' \
     '        if (!description)
             query += wordTerms(descriptionNext' \
     "a Comments search also reads descriptions, and Description + Comments reads only comments"
-fault store-frequency-f40 src/store/QueryTexts.cpp \
-    'for (int n = 2; n <= 40; ++n)
+fault store-frequency-f40 src/query/QueryTexts.cpp \
+    'for (int n = 2; n <= RecordFields::Frequencies; ++n)
         query += QStringLiteral(" Or Main.F") + QString::number(n) + QStringLiteral(" Like ") + text;' \
-    'for (int n = 2; n < 40; ++n)
+    'for (int n = 2; n < RecordFields::Frequencies; ++n)
         query += QStringLiteral(" Or Main.F") + QString::number(n) + QStringLiteral(" Like ") + text;' \
+    "a frequency search's query text leaves out F40"
+fault store-plan-f40 src/store/QueryPlanner.cpp \
+    'for (int n = 1; n <= RecordFields::Frequencies; ++n)' \
+    'for (int n = 1; n < RecordFields::Frequencies; ++n)' \
     "a frequency search never finds a value that is stored in F40"
-fault store-find-value-one src/store/FindSearch.cpp \
+fault store-find-value-one src/query/FindSearch.cpp \
     'if (leadingNumber(text) < 1.0) {' \
     'if (leadingNumber(text) <= 1.0) {' \
     "a frequency search for 1 is refused as a value below 1"
-fault store-find-trailing-point src/store/FindSearch.cpp \
-    'return digitsBefore > 0 || digitsAfter > 0;' \
-    'return digitsAfter > 0 || (digitsBefore > 0 && !seenPoint);' \
+fault store-find-trailing-point src/query/FindSearch.cpp \
+    'if (DecimalNumber::isPlainWithBlanks(text))' \
+    "if (DecimalNumber::isPlainWithBlanks(text) && !text.trimmed().endsWith(QLatin1Char('.')))" \
     'a frequency search for "728." asks for a number instead of running'
-fault store-order-nocase src/store/SqlTranslation.cpp \
-    'orderTerms << term.trimmed() + QStringLiteral(" COLLATE NOCASE");' \
-    'orderTerms << term.trimmed();' \
+fault store-order-nocase src/store/QueryPlanner.cpp \
+    'const QByteArray ListOrder = " ORDER BY Main.Description COLLATE NOCASE, Main.rowid";' \
+    'const QByteArray ListOrder = " ORDER BY Main.Description, Main.rowid";' \
     "lists put every capitalised description before the lower-case ones"
 fault store-stale-save-silent src/store/Data1.cpp \
     '    if (query.numRowsAffected() != 1)
@@ -91,8 +95,8 @@ fault store-stale-save-silent src/store/Data1.cpp \
     '    if (!adding) {' \
     "a save over a record that another program changed or deleted reports success and stores nothing"
 fault store-read-slot src/store/RecordRowReader.cpp \
-    'sqlite3_bind_int64(m_statement, i + 1, keys[i]);' \
-    'sqlite3_bind_int64(m_statement, i, keys[i]);' \
+    'sqlite3_bind_int64(m_statement.get(), i + 1, keys[i]);' \
+    'sqlite3_bind_int64(m_statement.get(), i, keys[i]);' \
     "the first record of every block read ahead reads as empty (parameter slot off by one)"
 fault store-csv-empty-text src/exchange/CsvWriter.cpp \
     'const bool quoted = value->isEmpty() ||
@@ -161,29 +165,29 @@ fault store-access-rename-failed src/exchange/AccessConversion.cpp \
     '    result.records = built.records;
 ' \
     "a conversion that failed still renames the Access file away and puts the broken copy in its place"
-fault store-like-digit-nine src/store/JetLike.cpp \
+fault store-like-digit-nine src/query/JetLike.cpp \
     "return c >= '0' && c <= '9';" \
     "return c >= '0' && c < '9';" \
     "# in a search pattern no longer matches the digit 9"
-fault store-band-reversed src/store/FrequencyBand.cpp \
+fault store-band-reversed src/query/FrequencyBand.cpp \
     'return *b < *a ? FrequencyBand(*b, *a) : FrequencyBand(*a, *b);' \
     'return FrequencyBand(*a, *b);' \
     "a range typed high end first (730-720) finds nothing"
-fault store-band-percent src/store/FrequencyBand.cpp \
+fault store-band-percent src/query/FrequencyBand.cpp \
     '(*a * *b).shifted(-2)' \
     '(*a * *b).shifted(-1)' \
     "a percent tolerance is read as ten times wider"
-fault store-band-upper-bound src/store/FrequencyBand.cpp \
+fault store-band-upper-bound src/query/FrequencyBand.cpp \
     'm_low <= *value && *value <= m_high;' \
     'm_low <= *value && *value < m_high;' \
     "a value written exactly at a band's upper bound is not found"
-fault store-band-negative src/store/FrequencyBand.cpp \
+fault store-band-negative src/query/FrequencyBand.cpp \
     'if (value <= 0 || value < *m_lowDouble' \
     'if (value < 0 || value < *m_lowDouble' \
     "a field holding 0 is found by a band that reaches down to 0"
-fault store-band-slack src/store/SqlTranslation.cpp \
-    'const double to = *band->highDouble() + std::fabs(*band->highDouble()) * Slack + 1e-300;' \
-    'const double to = *band->highDouble();' \
+fault store-band-slack src/store/QueryPlanner.cpp \
+    'const double to = *band.highDouble() + std::fabs(*band.highDouble()) * Slack + 1e-300;' \
+    'const double to = *band.highDouble();' \
     "the index range of a band can drop a value at its upper bound that the double rounds above it"
 fault store-installed-portable src/store/AppLocation.cpp \
     'if (QFileInfo::exists(folder.filePath(QStringLiteral("../share/applications/orvo.desktop"))))' \
@@ -256,19 +260,9 @@ fault main-start-option src/main_window/Form1.cpp \
     '    Check1[1]->setChecked(true);' \
     "Comments instead of Description is ticked at start"
 fault main-refused-search src/main_window/Form1.cpp \
-    '    if (!showResults()) {
-        module().QuerySql = previousQuery;
-        m_data1.setRecordSource(previousQuery);
-    }
-}
-
-void Form1::Check1_Click' \
-    '    if (!showResults()) {
-        m_data1.setRecordSource(previousQuery);
-    }
-}
-
-void Form1::Check1_Click' \
+    '    if (const Outcome ran = runQuery(search); !ran) {
+        module().QuerySql = previousText;' \
+    '    if (const Outcome ran = runQuery(search); !ran) {' \
     "after a search the database refuses, QuerySql keeps the refused query"
 fault main-results-current src/main_window/Form1.cpp \
     '    m_data1.moveToEnd();

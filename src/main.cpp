@@ -6,7 +6,7 @@
 #include "main_window/WindowGeometry.h"
 #include "printing/DesktopViewerLauncher.h"
 #include "store/AppLocation.h"
-#include "store/Module1.h"
+#include "main_window/Module1.h"
 
 #include <QApplication>
 

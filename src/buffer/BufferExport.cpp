@@ -1,7 +1,7 @@
 #include "buffer/BufferExport.h"
 
 #include "printing/ExportText.h"
-#include "store/Module1.h"
+#include "main_window/Module1.h"
 
 namespace BufferExport {
 

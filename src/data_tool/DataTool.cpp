@@ -4,7 +4,7 @@
 #include "exchange/CsvReader.h"
 #include "store/DatabaseCheck.h"
 #include "exchange/FieldMapping.h"
-#include "store/FindSearch.h"
+#include "query/FindSearch.h"
 #include "store/OrvoDatabase.h"
 #include "exchange/RecordExport.h"
 #include "exchange/RecordImport.h"
@@ -168,12 +168,12 @@ int DataTool::run(const QStringList& arguments)
                           : filesExpected ? QStringLiteral("import needs one FILE to read.")
                                           : QStringLiteral("%1 takes no FILE.").arg(command));
     }
-    QString querySql;
+    std::optional<RecordQuery> search;
     if (needsText) {
         const FindPlan plan = FindSearch::plan(FindOptions{false, false, true}, positional.at(1));
         if (!plan.runs())
             return usageError(plan.prompt);
-        querySql = plan.query;
+        search = plan.search;
     }
 
     const QString dbPath =
@@ -188,7 +188,7 @@ int DataTool::run(const QStringList& arguments)
                              parser.isSet(skipDuplicates));
     }
     if (command == QLatin1String("export") || needsText)
-        return exportRecords(dbPath, querySql, parser.value(out), parser.isSet(excel));
+        return exportRecords(dbPath, search, parser.value(out), parser.isSet(excel));
     return checkDatabase(dbPath);
 }
 
@@ -276,7 +276,7 @@ int DataTool::importRecords(const QString& file, const QString& dbPath, const QS
     return Success;
 }
 
-int DataTool::exportRecords(const QString& dbPath, const QString& querySql, const QString& outPath,
+int DataTool::exportRecords(const QString& dbPath, const std::optional<RecordQuery>& search, const QString& outPath,
                             bool byteOrderMark)
 {
     OpenDatabase database;
@@ -295,9 +295,9 @@ int DataTool::exportRecords(const QString& dbPath, const QString& querySql, cons
         device = file.get();
     }
     RecordExport::Options options;
-    options.querySql = querySql;
+    options.search = search.value_or(RecordQuery::allRecords());
     options.byteOrderMark = byteOrderMark;
-    options.progress = progressLine(querySql.isEmpty() ? QStringLiteral("Exporting") : QStringLiteral("Finding"));
+    options.progress = progressLine(search ? QStringLiteral("Finding") : QStringLiteral("Exporting"));
     qint64 written = 0;
     Outcome exported = RecordExport::toCsv(database.database(), *device, options, &written);
     if (exported && file && !file->commit())
@@ -310,7 +310,7 @@ int DataTool::exportRecords(const QString& dbPath, const QString& querySql, cons
     endProgressLine();
     // Standard output may be the CSV itself, so the summary goes with the messages.
     m_err.write(QStringLiteral("%1 %2%3.\n")
-                    .arg(querySql.isEmpty() ? QStringLiteral("Exported") : QStringLiteral("Found"))
+                    .arg(search ? QStringLiteral("Found") : QStringLiteral("Exported"))
                     .arg(counted(written, "record"))
                     .arg(outPath.isEmpty() ? QString() : QStringLiteral(" to ") + native(outPath))
                     .toUtf8());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "query/RecordQuery.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -32,7 +34,9 @@ private:
     int importRecords(const QString& file, const QString& dbPath, const QString& table, const QString& map,
                       bool skipDuplicates);
     // Every record, or those that the query text finds.
-    int exportRecords(const QString& dbPath, const QString& querySql, const QString& outPath, bool byteOrderMark);
+    // Every record, or those that the search finds.
+    int exportRecords(const QString& dbPath, const std::optional<RecordQuery>& search, const QString& outPath,
+                      bool byteOrderMark);
     int checkDatabase(const QString& dbPath);
 
     int usageError(const QString& message);

@@ -4,7 +4,7 @@
 #include "main_window/WindowHost.h"
 #include "main_window/MessageBoxes.h"
 #include "main_window/WindowGeometry.h"
-#include "store/Module1.h"
+#include "main_window/Module1.h"
 
 #include <QCloseEvent>
 #include <QLabel>

@@ -1,3 +1,4 @@
+#include "query/RecordFields.h"
 #include "exchange/FieldMapping.h"
 
 #include "store/OrvoDatabase.h"
@@ -6,7 +7,7 @@ namespace {
 
 int fieldIndex(const QString& field)
 {
-    const QStringList& fields = OrvoDatabase::fieldNames();
+    const QStringList& fields = RecordFields::names();
     for (int i = 0; i < fields.size(); ++i) {
         if (fields.at(i).compare(field, Qt::CaseInsensitive) == 0)
             return i;
@@ -65,7 +66,7 @@ bool FieldMapping::parse(const QString& text, QString* error)
             return false;
         }
         if (seen[index]) {
-            *error = QStringLiteral("%1 is mapped twice.").arg(OrvoDatabase::fieldNames().at(index));
+            *error = QStringLiteral("%1 is mapped twice.").arg(RecordFields::names().at(index));
             return false;
         }
         seen[index] = true;
@@ -87,7 +88,7 @@ FieldMapping::Resolved FieldMapping::resolve(const QStringList& columns) const
     Resolved resolved;
     resolved.columnOfField.fill(-1, m_columnOfField.size());
     QVector<bool> used(columns.size());
-    const QStringList& fields = OrvoDatabase::fieldNames();
+    const QStringList& fields = RecordFields::names();
     // Mapped fields first: a column that the mapping sends elsewhere is not also taken by name.
     for (const bool mappedPass : {true, false}) {
         for (int i = 0; i < fields.size(); ++i) {

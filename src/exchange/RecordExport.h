@@ -1,5 +1,6 @@
 #pragma once
 
+#include "query/RecordQuery.h"
 #include "store/Outcome.h"
 
 #include <QSqlDatabase>
@@ -13,8 +14,8 @@ namespace RecordExport {
 
 struct Options
 {
-    // A query text as Find builds it; empty for every record.
-    QString querySql;
+    // The records that a search finds, every record by default.
+    RecordQuery search;
     bool byteOrderMark = false;
     std::function<void(double done)> progress;
 };

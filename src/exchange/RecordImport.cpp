@@ -1,3 +1,4 @@
+#include "query/RecordFields.h"
 #include "exchange/RecordImport.h"
 
 #include "store/OrvoDatabase.h"
@@ -15,7 +16,7 @@ namespace {
 template <typename ValueAt> QString duplicateKey(ValueAt valueAt)
 {
     QString key;
-    for (int i = 0; i < OrvoDatabase::fieldNames().size(); ++i) {
+    for (int i = 0; i < RecordFields::names().size(); ++i) {
         const SourceValue value = valueAt(i);
         if (value)
             key += QString::number(value->size()) + QLatin1Char(':') + *value;
@@ -29,7 +30,7 @@ Outcome storedKeys(const QSqlDatabase& db, QSet<QString>& keys)
 {
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT ") + OrvoDatabase::fieldNames().join(QStringLiteral(", ")) +
+    if (!query.exec(QStringLiteral("SELECT ") + RecordFields::names().join(QStringLiteral(", ")) +
                     QStringLiteral(" FROM Main")))
         return Outcome::failure(query.lastError().text());
     while (query.next()) {

@@ -10,11 +10,10 @@
 #include "printing/Form5.h"
 #include "exchange/AccessConversion.h"
 #include "repair/DatabaseRepair.h"
-#include "store/FindSearch.h"
+#include "query/FindSearch.h"
 #include "store/FrequencyText.h"
-#include "store/Module1.h"
+#include "main_window/Module1.h"
 #include "store/OrvoDatabase.h"
-#include "store/QueryTexts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -247,8 +246,9 @@ bool Form1::Form_Load()
 bool Form1::bindAllRecords()
 {
     Module1& shared = module();
-    shared.QuerySql = QueryTexts::allRecordsQuery();
-    if (const Outcome opened = runQuery(); !opened) {
+    const RecordQuery everyRecord = RecordQuery::allRecords();
+    shared.QuerySql = toQueryText(everyRecord);
+    if (const Outcome opened = runQuery(everyRecord); !opened) {
         m_services.messages.inform(this,
                                    QStringLiteral("Orvo cannot open the database %1: %2")
                                        .arg(QDir::toNativeSeparators(shared.DbPath), opened.error),
@@ -258,16 +258,22 @@ bool Form1::bindAllRecords()
     return true;
 }
 
-Outcome Form1::runQuery()
+Outcome Form1::runQuery(const RecordQuery& search)
 {
     m_data1.setDatabaseName(module().DbPath);
-    m_data1.setRecordSource(module().QuerySql);
+    m_data1.setRecordSource(search);
     return m_data1.refresh();
 }
 
-bool Form1::showResults()
+bool Form1::showResults(const RecordQuery& search)
 {
-    if (const Outcome ran = runQuery(); !ran) {
+    const QString previousText = module().QuerySql;
+    const std::optional<RecordQuery> previous = m_data1.recordQuery();
+    module().QuerySql = toQueryText(search);
+    if (const Outcome ran = runQuery(search); !ran) {
+        module().QuerySql = previousText;
+        if (previous)
+            m_data1.setRecordSource(*previous);
         if (ran.busy)
             m_services.messages.inform(this, ran.error, QStringLiteral("Database Busy"));
         else
@@ -303,12 +309,7 @@ void Form1::Command1_Click()
         m_services.messages.inform(this, plan.prompt, plan.title);
         return;
     }
-    const QString previousQuery = module().QuerySql;
-    module().QuerySql = plan.query;
-    if (!showResults()) {
-        module().QuerySql = previousQuery;
-        m_data1.setRecordSource(previousQuery);
-    }
+    showResults(plan.search);
 }
 
 void Form1::Check1_Click(int index)
@@ -337,12 +338,7 @@ void Form1::letterItemClicked(const QString& letter)
 
 void Form1::FrontCharSearch()
 {
-    const QString previousQuery = module().QuerySql;
-    module().QuerySql = QueryTexts::letterQuery(module().SearchText);
-    if (!showResults()) {
-        module().QuerySql = previousQuery;
-        m_data1.setRecordSource(previousQuery);
-    }
+    showResults(RecordQuery::letter(module().SearchText));
 }
 
 void Form1::List1_Click()

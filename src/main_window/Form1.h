@@ -43,10 +43,10 @@ public:
 
     // Find: the search box's text in the fields chosen by the options.
     void Command1_Click();
-    // Runs QuerySql on Data1 and fills the list (the result listing shared by the searches).
-    bool showResults();
-    // Runs QuerySql on Data1 without touching the list.
-    Outcome runQuery();
+    // Puts the search's query text into QuerySql, runs the search on Data1 and fills the list
+    // (the result listing shared by the searches). A search that fails leaves QuerySql, the
+    // record set and the list as they were.
+    bool showResults(const RecordQuery& search);
 
     void Check1_Click(int index);
     void List1_Click();
@@ -74,6 +74,7 @@ private:
     void buildMenus();
     void letterItemClicked(const QString& letter);
     bool bindAllRecords();
+    Outcome runQuery(const RecordQuery& search);
     bool requireCurrentRecord();
     // Reads row p of the record set; a failure is shown, and nothing changes.
     bool readRecordOrReport(int position);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/ViewerLauncher.h"
+#include "printing/ViewerLauncher.h"
 
 // Starts wordpad.exe from the application folder when one is there, as the program always
 // has; otherwise asks the desktop to open the file with its program for text files.

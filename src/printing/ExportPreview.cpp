@@ -2,7 +2,7 @@
 
 #include "main_window/AppServices.h"
 #include "main_window/MessageBoxes.h"
-#include "store/ViewerLauncher.h"
+#include "printing/ViewerLauncher.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -6,7 +6,7 @@
 #include "printing/ExportPreview.h"
 #include "printing/ResultListExport.h"
 #include "store/Data1.h"
-#include "store/Module1.h"
+#include "main_window/Module1.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

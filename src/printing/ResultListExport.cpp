@@ -1,8 +1,9 @@
+#include "query/RecordFields.h"
 #include "printing/ResultListExport.h"
 
 #include "store/Data1.h"
 #include "store/FrequencyText.h"
-#include "store/Module1.h"
+#include "main_window/Module1.h"
 #include "store/OrvoDatabase.h"
 
 #include <algorithm>
@@ -12,7 +13,7 @@ namespace ResultListExport {
 void MakeFreqStr(const Data1& data1, Module1& module)
 {
     // Description and Comments come first; F<n> is name n + 1.
-    const QStringList& names = OrvoDatabase::fieldNames();
+    const QStringList& names = RecordFields::names();
     module.FreqString = FrequencyText::listText([&](int number) { return data1.field(names.at(number + 1)); });
 }
 

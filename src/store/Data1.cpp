@@ -1,8 +1,10 @@
+#include "query/RecordFields.h"
 #include "store/Data1.h"
 
 #include "store/OrvoDatabase.h"
 #include "store/RecordKeys.h"
-#include "store/SqlTranslation.h"
+#include "store/FrequencyIndex.h"
+#include "store/QueryPlanner.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -23,8 +25,15 @@ void Data1::setDatabaseName(const QString& path)
     m_databaseName = path;
 }
 
+void Data1::setRecordSource(const RecordQuery& query)
+{
+    m_query = query;
+    m_recordSource = toQueryText(query);
+}
+
 void Data1::setRecordSource(const QString& querySql)
 {
+    m_query = fromQueryText(querySql);
     m_recordSource = querySql;
 }
 
@@ -75,49 +84,56 @@ Outcome Data1::followReplacedFile()
 
 Outcome Data1::refresh()
 {
+    QueryPlan plan = m_query ? QueryPlan() : QueryPlanner::planText(m_recordSource);
     // A text that cannot be translated is refused before the file is opened.
-    TranslatedQuery plain = SqlTranslation::translate(m_recordSource);
-    if (!plain.ok)
-        return Outcome::failure(plain.error);
+    if (!plan.ok())
+        return Outcome::failure(plan.error);
     if (const Outcome opened = ensureOpen(); !opened)
         return opened;
+    if (m_query) {
+        // Another program may have dropped the frequency index's triggers since the file was
+        // opened, so a search that could read the index asks the file first.
+        PlannerOptions options = m_plannerOptions;
+        if (m_query->kind == RecordQuery::Kind::FrequencyText || m_query->kind == RecordQuery::Kind::FrequencyBand)
+            options.index = FrequencyIndex::offer(database());
+        plan = QueryPlanner::plan(*m_query, options);
+        if (!plan.ok())
+            return Outcome::failure(plan.error);
+    }
+    RecordKeys::read(OrvoDatabase::handle(database()), plan, plan.firstRowOnly, m_spareRows);
+    if (!m_spareRows.outcome)
+        return m_spareRows.outcome;
+    useFields(plan.fields);
+    m_strategy = plan.strategy;
+    m_remainingKeys = plan.firstRowOnly && !m_spareRows.keys.isEmpty() ? std::optional(plan) : std::nullopt;
+    takeRows();
+    forgetRows();
+    cancelUpdate();
+    moveFirst();
+    return Outcome::success();
+}
 
-    const TranslatedQuery query = RecordKeys::withShortcuts(std::move(plain), database());
-    // Only a query without conditions is read lazily: its first row costs nothing, and it can
-    // fail on no row that the first one did not.
-    const bool firstOnly = !query.fromAndWhere.contains(QLatin1String("WHERE"), Qt::CaseInsensitive);
-    KeyRows& rows = m_spareRows;
-    RecordKeys::read(OrvoDatabase::handle(database()), query, firstOnly, rows);
-    if (!rows.outcome)
-        return rows.outcome;
-
-    m_fields = query.fields;
+void Data1::useFields(const QStringList& fields)
+{
+    m_fields = fields;
     m_fieldIndex.clear();
     for (int i = 0; i < m_fields.size(); ++i) {
         m_fieldIndex.insert(m_fields.at(i), i);
         m_fieldIndex.insert(m_fields.at(i).toLower(), i);
     }
-    m_standardFields = m_fields == OrvoDatabase::fieldNames();
-    m_fastPath = query.fastPath;
-    m_remainingKeysSql = firstOnly && !rows.keys.isEmpty() ? query.keysSql() : QString();
-    takeRows();
-    forgetRows();
-    m_editState = EditState::None;
-    m_pending.clear();
-    moveFirst();
-    return Outcome::success();
+    m_standardFields = m_fields == RecordFields::names();
 }
 
-// A failure keeps the record set at its first row and the query that reads the rest, so that
+// A failure keeps the record set at its first row and the plan that reads the rest, so that
 // the next call tries again.
 Outcome Data1::completeKeys() const
 {
-    if (m_remainingKeysSql.isEmpty())
+    if (!m_remainingKeys)
         return Outcome::success();
-    RecordKeys::read(OrvoDatabase::handle(database()), m_remainingKeysSql.toUtf8(), false, m_spareRows);
+    RecordKeys::read(OrvoDatabase::handle(database()), *m_remainingKeys, false, m_spareRows);
     if (!m_spareRows.outcome)
         return m_spareRows.outcome;
-    m_remainingKeysSql.clear();
+    m_remainingKeys.reset();
     if (m_spareRows.keys.isEmpty())
         return Outcome::success();
     const qint64 firstKey = m_keys.first();
@@ -187,7 +203,7 @@ Outcome Data1::moveNext()
 void Data1::moveToEnd()
 {
     // Past every row, however many a record set read only to its first row holds.
-    m_position = m_remainingKeysSql.isEmpty() ? int(m_keys.size()) : std::numeric_limits<int>::max();
+    m_position = m_remainingKeys ? std::numeric_limits<int>::max() : int(m_keys.size());
 }
 
 bool Data1::moveTo(int position)
@@ -248,7 +264,7 @@ std::optional<int> Data1::columnOf(const QString& name) const
             if (number < 0)
                 break;
         }
-        if (number >= 1 && number <= OrvoDatabase::FrequencyFields && name.at(1) != QLatin1Char('0'))
+        if (number >= 1 && number <= RecordFields::Frequencies && name.at(1) != QLatin1Char('0'))
             return number + 1;
     }
     auto column = m_fieldIndex.constFind(name);
@@ -410,8 +426,8 @@ void Data1::close()
     m_keys.clear();
     m_descriptions = DescriptionTexts();
     m_spareRows = KeyRows();
-    m_remainingKeysSql.clear();
-    m_fastPath.clear();
+    m_remainingKeys.reset();
+    m_strategy = QueryPlan::Strategy::Reference;
     m_position = 0;
     forgetRows();
     cancelUpdate();

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "query/RecordQuery.h"
 #include "store/Outcome.h"
+#include "store/QueryPlanner.h"
 #include "store/RecordKeys.h"
 #include "store/RecordRowReader.h"
 
@@ -31,8 +33,12 @@ public:
 
     void setDatabaseName(const QString& path);
     QString databaseName() const { return m_databaseName; }
+    // The record source is a search, and its query text beside it; a text from elsewhere is
+    // taken as the search it writes, if any, and translated as it stands otherwise.
+    void setRecordSource(const RecordQuery& query);
     void setRecordSource(const QString& querySql);
     QString recordSource() const { return m_recordSource; }
+    const std::optional<RecordQuery>& recordQuery() const { return m_query; }
 
     // Opens the named file if it is not open yet and runs the record source. On failure the
     // previous record set stays as it was.
@@ -81,8 +87,10 @@ public:
     QSqlDatabase database() const;
     QString connectionName() const { return m_connectionName; }
 
-    // Which shortcut the last refresh took (empty for the plain query); see SqlTranslation.
-    QString fastPath() const { return m_fastPath; }
+    // How the next refresh finds its records (tests ask for the reference scan), and how the
+    // last one found them.
+    void setPlannerOptions(const PlannerOptions& options) { m_plannerOptions = options; }
+    QueryPlan::Strategy strategy() const { return m_strategy; }
     // The rowids of the record set in order (tests compare record sets with them).
     const QVector<qint64>& keys() const;
 
@@ -102,6 +110,7 @@ private:
     Outcome ensureOpen();
     Outcome followReplacedFile();
     Outcome completeKeys() const;
+    void useFields(const QStringList& fields);
     void takeRows() const;
     const Row* currentRow() const;
     void forgetRows() const;
@@ -114,7 +123,9 @@ private:
     QString m_databaseName;
     QString m_openName;
     QString m_recordSource;
-    QString m_fastPath;
+    std::optional<RecordQuery> m_query;
+    PlannerOptions m_plannerOptions;
+    QueryPlan::Strategy m_strategy = QueryPlan::Strategy::Reference;
     QStringList m_fields;
     QHash<QString, int> m_fieldIndex; // name as in the select list, and lower-case, to column
     bool m_standardFields = false;
@@ -122,8 +133,8 @@ private:
     mutable DescriptionTexts m_descriptions;
     // The previous record set's buffers, filled by the next query.
     mutable KeyRows m_spareRows;
-    // Set while only the first row has been read; the query that reads them all.
-    mutable QString m_remainingKeysSql;
+    // Set while only the first row has been read; the plan that reads them all.
+    mutable std::optional<QueryPlan> m_remainingKeys;
     mutable int m_position = 0;
 
     // Rows read ahead: positions m_rowsFrom .. m_rowsFrom + m_rows.size() - 1.

@@ -1,3 +1,4 @@
+#include "query/RecordFields.h"
 #include "store/DatabaseCheck.h"
 
 #include "store/OrvoDatabase.h"
@@ -36,7 +37,7 @@ void checkOpen(QSqlDatabase& db, Report& report)
         report.problems << QStringLiteral("It has no table Main.");
         return;
     }
-    for (const QString& name : OrvoDatabase::fieldNames()) {
+    for (const QString& name : RecordFields::names()) {
         if (!present.contains(name.toLower()))
             report.problems << QStringLiteral("Table Main has no column %1.").arg(name);
     }

@@ -1,3 +1,4 @@
+#include "query/RecordFields.h"
 #include "store/FrequencyIndex.h"
 
 #include "store/OrvoDatabase.h"
@@ -53,7 +54,7 @@ QString numberSql(const QString& text)
 QString frequencyTexts(const QString& row)
 {
     QStringList texts;
-    for (int i = 1; i <= OrvoDatabase::FrequencyFields; ++i)
+    for (int i = 1; i <= RecordFields::Frequencies; ++i)
         texts << QStringLiteral("CAST(%1.F%2 AS TEXT)").arg(row).arg(i);
     return texts.join(QStringLiteral(", "));
 }
@@ -61,7 +62,7 @@ QString frequencyTexts(const QString& row)
 QString addEntriesSql()
 {
     QStringList values;
-    for (int i = 1; i <= OrvoDatabase::FrequencyFields; ++i)
+    for (int i = 1; i <= RecordFields::Frequencies; ++i)
         values << QStringLiteral("SELECT CAST(NEW.F%1 AS TEXT) AS Value").arg(i);
     return QStringLiteral("INSERT OR IGNORE INTO %1 (Value, RecordId, Number) SELECT Value, NEW.rowid, %2 FROM "
                           "(SELECT DISTINCT Value COLLATE NOCASE AS Value FROM (%3) WHERE Value IS NOT NULL AND "
@@ -101,7 +102,7 @@ Outcome execAll(sqlite3* db, const QStringList& statements)
 Outcome fill(sqlite3* db)
 {
     QStringList columns;
-    for (int i = 1; i <= OrvoDatabase::FrequencyFields; ++i)
+    for (int i = 1; i <= RecordFields::Frequencies; ++i)
         columns << QStringLiteral("F%1").arg(i);
     const QByteArray readSql = "SELECT rowid, " + columns.join(QLatin1Char(',')).toUtf8() + " FROM Main";
     const QByteArray addSql = QStringLiteral("INSERT OR IGNORE INTO %1 (Value, RecordId, Number) VALUES (?1, ?2, %2)")
@@ -116,7 +117,7 @@ Outcome fill(sqlite3* db)
     int step = SQLITE_DONE;
     while (outcome && (step = sqlite3_step(read)) == SQLITE_ROW) {
         const sqlite3_int64 record = sqlite3_column_int64(read, 0);
-        for (int column = 1; column <= OrvoDatabase::FrequencyFields && outcome; ++column) {
+        for (int column = 1; column <= RecordFields::Frequencies && outcome; ++column) {
             const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(read, column));
             const int bytes = sqlite3_column_bytes(read, column);
             if (!text || (bytes == 1 && text[0] == '0'))
@@ -180,7 +181,7 @@ QStringList createSql()
     return QStringList{tableSql(), numberIndexSql()} + triggerSql();
 }
 
-FastPathSupport support(const QSqlDatabase& db)
+FrequencyIndexOffer offer(const QSqlDatabase& db)
 {
     // The table and its three triggers; then the column, the index and the two triggers that
     // write numbers (an older file's triggers have the same names but write none).
@@ -196,18 +197,17 @@ FastPathSupport support(const QSqlDatabase& db)
     query.bindValue(QStringLiteral(":update"), Triggers.at(1));
     query.bindValue(QStringLiteral(":delete"), Triggers.at(2));
     query.bindValue(QStringLiteral(":index"), NumberIndex);
-    FastPathSupport offered;
-    offered.containsFunction = true;
+    FrequencyIndexOffer offered;
     if (query.exec() && query.next()) {
-        offered.frequencyIndex = query.value(0).toInt() == 1 + Triggers.size();
-        offered.frequencyNumbers = offered.frequencyIndex && query.value(1).toInt() == 4;
+        offered.byText = query.value(0).toInt() == 1 + Triggers.size();
+        offered.byNumber = offered.byText && query.value(1).toInt() == 4;
     }
     return offered;
 }
 
 Outcome ensure(const QSqlDatabase& db)
 {
-    if (support(db).frequencyNumbers)
+    if (offer(db).byNumber)
         return Outcome::success();
     return build(OrvoDatabase::handle(db));
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "store/Outcome.h"
-#include "store/SqlTranslation.h"
+#include "store/QueryPlanner.h"
 
 #include <QSqlDatabase>
 #include <QString>
@@ -20,9 +20,9 @@ const QString TableName = QStringLiteral("MainFrequencies");
 // The table, its index of numbers and its triggers, for a new empty database.
 QStringList createSql();
 
-// What the index offers the shortcuts of a search on this connection: the index by text when
-// its table and triggers are there, and by number when they keep numbers too.
-FastPathSupport support(const QSqlDatabase& db);
+// What the index offers a search on this connection: the index by text when its table and
+// triggers are there, and by number when they keep numbers too.
+FrequencyIndexOffer offer(const QSqlDatabase& db);
 // Builds the index from Main's rows unless it is complete with numbers already (an older
 // file's index gets its numbers). One transaction: on failure nothing changes.
 Outcome ensure(const QSqlDatabase& db);

@@ -1,4 +1,7 @@
-#include "FrequencyText.h"
+#include "store/FrequencyText.h"
+
+#include "query/DecimalNumber.h"
+#include "query/RecordFields.h"
 
 #include <QVariant>
 #include <algorithm>
@@ -10,68 +13,17 @@
 #include <system_error>
 
 namespace {
-constexpr int FieldCount = 40;
 constexpr int SignificantDigits = 15;
 
-bool isDigit(char c)
+// The decimal exponent of the number's first significant digit, which tells an overflow from an
+// underflow; 0 for zero.
+long long leadingOrder(const DecimalNumber::Syntax& number)
 {
-    return c >= '0' && c <= '9';
-}
-
-// Accepts [+-] digits [. digits] [(e|E) [+-] digits] with at least one mantissa digit. *magnitude receives
-// the decimal exponent of the first significant digit, which tells an overflow from an underflow.
-bool isDecimalNumber(const std::string& text, long long* magnitude)
-{
-    std::size_t at = 0;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
-        ++at;
-    }
-    long long integerDigits = 0;
-    long long leadingFractionZeros = -1;
-    bool seenNonZero = false;
-    bool seenDigit = false;
-    for (; at < text.size() && isDigit(text[at]); ++at) {
-        seenDigit = true;
-        seenNonZero = seenNonZero || text[at] != '0';
-        integerDigits += seenNonZero ? 1 : 0;
-    }
-    if (at < text.size() && text[at] == '.') {
-        ++at;
-        for (long long zeros = 0; at < text.size() && isDigit(text[at]); ++at) {
-            seenDigit = true;
-            if (!seenNonZero && leadingFractionZeros < 0) {
-                if (text[at] == '0') {
-                    ++zeros;
-                } else {
-                    leadingFractionZeros = zeros;
-                }
-            }
-        }
-    }
-    if (!seenDigit) {
-        return false;
-    }
-    long long exponent = 0;
-    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
-        ++at;
-        bool negative = false;
-        if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
-            negative = text[at] == '-';
-            ++at;
-        }
-        if (at == text.size()) {
-            return false;
-        }
-        for (; at < text.size() && isDigit(text[at]); ++at) {
-            exponent = std::min(exponent * 10 + (text[at] - '0'), 1000000LL);
-        }
-        exponent = negative ? -exponent : exponent;
-    }
-    if (at != text.size()) {
-        return false;
-    }
-    *magnitude = exponent + (seenNonZero ? integerDigits - 1 : -(leadingFractionZeros + 1));
-    return true;
+    const std::size_t first = number.integerDigits.find_first_not_of('0');
+    if (first != std::string_view::npos)
+        return number.power + (long long)(number.integerDigits.size() - first) - 1;
+    const std::size_t fraction = number.fractionDigits.find_first_not_of('0');
+    return fraction == std::string_view::npos ? 0 : number.power - (long long)fraction - 1;
 }
 
 // The largest double written with 15 significant digits rounds up past it; that text still
@@ -89,34 +41,22 @@ std::optional<double> largestWritten(const char* first, const char* last)
 
 std::optional<double> parsedNumber(QStringView text)
 {
-    // Frequency texts are short: the copy stays in the string's own buffer.
-    const QStringView trimmed = text.trimmed();
-    std::string digits;
-    digits.reserve(std::size_t(trimmed.size()));
-    for (QChar c : trimmed) {
-        if (c.unicode() >= 0x80) {
-            return std::nullopt;
-        }
-        digits.push_back(char(c.unicode()));
-    }
-    long long magnitude = 0;
-    if (!isDecimalNumber(digits, &magnitude)) {
+    const std::optional<std::string> digits = DecimalNumber::asciiTrimmed(text);
+    const std::optional<DecimalNumber::Syntax> number = digits ? DecimalNumber::scanNumberText(*digits) : std::nullopt;
+    if (!number)
         return std::nullopt;
-    }
     // from_chars takes no '+' and, unlike strtod, never looks at the locale.
-    const std::size_t start = digits[0] == '+' ? 1 : 0;
-    double number = 0;
-    const auto result = std::from_chars(digits.data() + start, digits.data() + digits.size(), number);
+    const std::size_t start = (*digits)[0] == '+' ? 1 : 0;
+    double value = 0;
+    const auto result = std::from_chars(digits->data() + start, digits->data() + digits->size(), value);
     if (result.ec == std::errc::result_out_of_range) {
-        if (magnitude >= 0) {
-            return largestWritten(digits.data() + start, digits.data() + digits.size());
-        }
-        return digits[0] == '-' ? -0.0 : 0.0;
+        if (leadingOrder(*number) >= 0)
+            return largestWritten(digits->data() + start, digits->data() + digits->size());
+        return number->negative ? -0.0 : 0.0;
     }
-    if (result.ec != std::errc() || !std::isfinite(number)) {
+    if (result.ec != std::errc() || !std::isfinite(value))
         return std::nullopt;
-    }
-    return number;
+    return value;
 }
 } // namespace
 
@@ -175,7 +115,7 @@ QString written(double value)
 QString listText(const std::function<QVariant(int fieldNumber)>& field)
 {
     QString text;
-    for (int fieldNumber = 1; fieldNumber <= FieldCount; ++fieldNumber) {
+    for (int fieldNumber = 1; fieldNumber <= RecordFields::Frequencies; ++fieldNumber) {
         const std::optional<double> number = numberValue(field(fieldNumber));
         if (number && *number > 0) {
             if (fieldNumber > 1) {

@@ -1,8 +1,9 @@
 #include "store/OrvoDatabase.h"
 
-#include "store/FrequencyBand.h"
+#include "query/FrequencyBand.h"
+#include "query/JetLike.h"
+#include "query/RecordFields.h"
 #include "store/FrequencyIndex.h"
-#include "store/JetLike.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -22,7 +23,7 @@ namespace {
 QString schemaSql()
 {
     QStringList columns;
-    for (const QString& name : fieldNames())
+    for (const QString& name : RecordFields::names())
         columns << name + QStringLiteral(" TEXT");
     return QStringLiteral("CREATE TABLE Main (") + columns.join(QStringLiteral(", ")) + QLatin1Char(')');
 }
@@ -36,92 +37,6 @@ const QStringList RowidsSql{
                    "(SELECT * FROM MainRowids)"),
     QStringLiteral("CREATE TRIGGER IF NOT EXISTS MainRowidsInsert AFTER INSERT ON Main BEGIN UPDATE MainRowids SET "
                    "Highest = NEW.rowid WHERE Highest < NEW.rowid; END")};
-
-bool isPlainAscii(const char* text, int bytes)
-{
-    unsigned char seen = 0;
-    for (int i = 0; i < bytes; ++i)
-        seen |= static_cast<unsigned char>(text[i]);
-    return seen < 0x80;
-}
-
-char foldAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
-}
-
-bool containsFolded(const char* value, int valueBytes, const char* text, int textBytes)
-{
-    if (textBytes == 0)
-        return true;
-    const char first = foldAscii(text[0]);
-    for (int at = 0; at + textBytes <= valueBytes; ++at) {
-        if (foldAscii(value[at]) != first)
-            continue;
-        int i = 1;
-        while (i < textBytes && foldAscii(value[at + i]) == foldAscii(text[i]))
-            ++i;
-        if (i == textBytes)
-            return true;
-    }
-    return false;
-}
-
-bool hasLikeWildcard(const char* text, int bytes)
-{
-    for (int i = 0; i < bytes; ++i) {
-        if (text[i] == '*' || text[i] == '?' || text[i] == '#' || text[i] == '[')
-            return true;
-    }
-    return false;
-}
-
-// Plain ASCII on both sides compares folded bytes; anything else goes through Like itself.
-void containsFunction(sqlite3_context* context, int, sqlite3_value** arguments)
-{
-    if (sqlite3_value_type(arguments[0]) == SQLITE_NULL || sqlite3_value_type(arguments[1]) == SQLITE_NULL) {
-        sqlite3_result_null(context);
-        return;
-    }
-    const auto* value = reinterpret_cast<const char*>(sqlite3_value_text(arguments[0]));
-    const int valueBytes = sqlite3_value_bytes(arguments[0]);
-    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(arguments[1]));
-    const int textBytes = sqlite3_value_bytes(arguments[1]);
-    if (isPlainAscii(text, textBytes) && !hasLikeWildcard(text, textBytes) && isPlainAscii(value, valueBytes)) {
-        sqlite3_result_int(context, containsFolded(value, valueBytes, text, textBytes) ? 1 : 0);
-        return;
-    }
-    const std::string pattern = '*' + std::string(text, std::size_t(textBytes)) + '*';
-    switch (JetLike::matchUtf8(pattern, std::string_view(value, std::size_t(valueBytes)))) {
-    case JetLike::Outcome::Match:
-        sqlite3_result_int(context, 1);
-        break;
-    case JetLike::Outcome::NoMatch:
-        sqlite3_result_int(context, 0);
-        break;
-    case JetLike::Outcome::BadPattern:
-        sqlite3_result_error(context, "Invalid pattern string in Like", -1);
-        break;
-    }
-}
-
-Outcome registerContains(sqlite3* db)
-{
-    const QByteArray name = ContainsFunction.toUtf8();
-    if (!db || sqlite3_create_function_v2(db, name.constData(), 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                                          &containsFunction, nullptr, nullptr, nullptr) != SQLITE_OK)
-        return Outcome::failure(QStringLiteral("Could not add the %1 function.").arg(ContainsFunction));
-    return Outcome::success();
-}
-
-QString insertSql()
-{
-    QStringList marks;
-    for (int i = 0; i < fieldNames().size(); ++i)
-        marks << QStringLiteral("?");
-    return QStringLiteral("INSERT INTO Main (") + fieldNames().join(QStringLiteral(", ")) +
-           QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
-}
 
 QVariant jsonText(const QJsonValue& value)
 {
@@ -142,7 +57,7 @@ Outcome loadDemoRecords(const QSqlDatabase& db)
         insert.bindValue(0, jsonText(record.value(QLatin1String("Description"))));
         insert.bindValue(1, jsonText(record.value(QLatin1String("Comments"))));
         const QJsonArray frequencies = record.value(QLatin1String("F")).toArray();
-        for (int i = 0; i < FrequencyFields; ++i)
+        for (int i = 0; i < RecordFields::Frequencies; ++i)
             insert.bindValue(2 + i, jsonText(frequencies.at(i)));
         if (!insert.exec())
             return Outcome::failure(insert.lastError().text());
@@ -196,17 +111,6 @@ Outcome createByRename(const QString& path, bool withDemoRecords)
 
 } // namespace
 
-const QStringList& fieldNames()
-{
-    static const QStringList names = [] {
-        QStringList list{QStringLiteral("Description"), QStringLiteral("Comments")};
-        for (int i = 1; i <= FrequencyFields; ++i)
-            list << QStringLiteral("F%1").arg(i);
-        return list;
-    }();
-    return names;
-}
-
 FileKind fileKind(const QString& path)
 {
     QFile file(path);
@@ -254,7 +158,7 @@ Outcome open(const QString& path, const QString& connectionName)
                     present << columns.value(1).toString().toLower();
                 if (present.isEmpty())
                     outcome = Outcome::failure(QStringLiteral("It is not an Orvo database: it has no table Main."));
-                for (const QString& name : fieldNames()) {
+                for (const QString& name : RecordFields::names()) {
                     if (outcome && !present.contains(name.toLower()))
                         outcome = Outcome::failure(
                             QStringLiteral("It is not an Orvo database: table Main has no column %1.").arg(name));
@@ -262,10 +166,8 @@ Outcome open(const QString& path, const QString& connectionName)
             }
             columns.finish();
             QString likeError;
-            if (outcome && !JetLike::registerOn(db, &likeError))
+            if (outcome && !JetLike::registerOn(handle(db), &likeError))
                 outcome = Outcome::failure(likeError);
-            if (outcome)
-                outcome = registerContains(handle(db));
             if (outcome && !FrequencyBand::registerOn(handle(db)))
                 outcome = Outcome::failure(
                     QStringLiteral("Could not add the %1 function.").arg(QLatin1String(FrequencyBand::SqlFunction)));

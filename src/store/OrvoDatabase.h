@@ -1,5 +1,6 @@
 #pragma once
 
+#include "query/RecordFields.h"
 #include "store/Outcome.h"
 
 #include <QSqlDatabase>
@@ -12,13 +13,6 @@ struct sqlite3;
 // The database file: its table Main, opening it safely, and creating it with demo records.
 namespace OrvoDatabase {
 
-constexpr int FrequencyFields = 40;
-
-// OrvoContains(value, text): value Like '*' + text + '*', without building the pattern.
-const QString ContainsFunction = QStringLiteral("OrvoContains");
-
-// Description, Comments, F1 ... F40: the columns of Main in their order.
-const QStringList& fieldNames();
 
 // What kind of file lies at a path, judged from its first bytes without opening it for writing.
 enum class FileKind
@@ -46,7 +40,7 @@ Outcome createEmpty(const QString& path);
 // table that a trigger raises on every insert. Made when missing (opening a writable file
 // makes it); then insertSql() inserts Description, Comments and F1 to F40 bound in order.
 Outcome keepRowids(const QSqlDatabase& db);
-QString insertSql(const QStringList& fields = fieldNames());
+QString insertSql(const QStringList& fields = RecordFields::names());
 
 // The raw handle behind a QSQLITE connection.
 sqlite3* handle(const QSqlDatabase& db);

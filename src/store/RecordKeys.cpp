@@ -1,8 +1,8 @@
 #include "store/RecordKeys.h"
 
-#include "store/FrequencyIndex.h"
 #include "store/OrvoDatabase.h"
-#include "store/SqlTranslation.h"
+#include "store/QueryPlanner.h"
+#include "store/SqliteFile.h"
 
 #include <algorithm>
 #include <array>
@@ -69,13 +69,8 @@ namespace {
 qsizetype rowsAtMost(sqlite3* handle)
 {
     constexpr qsizetype Cap = 1 << 21;
-    sqlite3_stmt* statement = nullptr;
-    qsizetype bound = 0;
-    if (sqlite3_prepare_v2(handle, "SELECT max(rowid) FROM Main", -1, &statement, nullptr) == SQLITE_OK &&
-        sqlite3_step(statement) == SQLITE_ROW)
-        bound = qsizetype(qBound<sqlite3_int64>(0, sqlite3_column_int64(statement, 0), Cap));
-    sqlite3_finalize(statement);
-    return bound;
+    SqliteStatement highest(handle, "SELECT max(rowid) FROM Main");
+    return highest.step() == SQLITE_ROW ? qsizetype(qBound<qint64>(0, highest.integer(0), Cap)) : 0;
 }
 
 // Collects rows on the stack and hands them to the record set's lists a block at a time: an
@@ -134,60 +129,59 @@ void clearRows(KeyRows& rows)
 // Steps a keys query into rows (emptied first), keeping the rows whose rowid keep accepts,
 // and only the first of them when firstOnly; expected rows are reserved up front.
 template <typename Keep>
-void stepKeys(sqlite3* handle, const QByteArray& sql, qsizetype expected, bool firstOnly, KeyRows& rows, Keep keep)
+void stepKeys(sqlite3* handle, const QueryPlan::Statement& keys, qsizetype expected, bool firstOnly, KeyRows& rows,
+              Keep keep)
 {
     clearRows(rows);
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(handle, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK) {
+    SqliteStatement statement(handle, keys.sql);
+    if (!statement.prepared()) {
         rows.outcome = Outcome::failure(QString::fromUtf8(sqlite3_errmsg(handle)));
         return;
     }
+    statement.bind(keys.values);
     rows.keys.reserve(expected);
     rows.descriptions.reserve(expected);
     RowBatch batch(rows);
     int step;
-    while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
-        const sqlite3_int64 key = sqlite3_column_int64(statement, 0);
+    while ((step = statement.step()) == SQLITE_ROW) {
+        const qint64 key = statement.integer(0);
         if (!keep(key))
             continue;
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 1));
-        batch.add(key, text, sqlite3_column_bytes(statement, 1));
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 1));
+        batch.add(key, text, sqlite3_column_bytes(statement.get(), 1));
         if (firstOnly) {
             step = SQLITE_DONE;
             break;
         }
     }
     batch.flush();
+    // An error of the query itself (a pattern that Like refuses) keeps the engine's words.
     if (step != SQLITE_DONE)
         rows.outcome = step == SQLITE_ERROR ? Outcome::failure(QString::fromUtf8(sqlite3_errmsg(handle)))
                                             : OrvoDatabase::readFailure(handle);
-    sqlite3_finalize(statement);
 }
 
-} // namespace
-
-void read(sqlite3* handle, const QByteArray& sql, bool firstOnly, KeyRows& rows)
+void readAll(sqlite3* handle, const QueryPlan::Statement& keys, bool firstOnly, KeyRows& rows)
 {
-    stepKeys(handle, sql, firstOnly ? 0 : rowsAtMost(handle), firstOnly, rows, [](sqlite3_int64) { return true; });
+    stepKeys(handle, keys, firstOnly ? 0 : rowsAtMost(handle), firstOnly, rows, [](qint64) { return true; });
 }
-
-namespace {
 
 // The rowids that a members query names, as a bitmap over the rowids; false when the query
 // fails, or names a rowid too high for a bitmap of reasonable size.
-bool readMembers(sqlite3* handle, const QByteArray& sql, std::vector<bool>& members, qsizetype& count,
+bool readMembers(sqlite3* handle, const QueryPlan::Statement& query, std::vector<bool>& members, qsizetype& count,
                  Outcome& outcome)
 {
-    constexpr sqlite3_int64 HighestKey = sqlite3_int64(1) << 28;
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(handle, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK) {
+    constexpr qint64 HighestKey = qint64(1) << 28;
+    SqliteStatement statement(handle, query.sql);
+    if (!statement.prepared()) {
         outcome = Outcome::failure(QString::fromUtf8(sqlite3_errmsg(handle)));
         return false;
     }
+    statement.bind(query.values);
     count = 0;
     int step;
-    while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
-        const sqlite3_int64 key = sqlite3_column_int64(statement, 0);
+    while ((step = statement.step()) == SQLITE_ROW) {
+        const qint64 key = statement.integer(0);
         if (key < 0 || key >= HighestKey) {
             step = SQLITE_DONE;
             count = -1;
@@ -202,16 +196,15 @@ bool readMembers(sqlite3* handle, const QByteArray& sql, std::vector<bool>& memb
     }
     if (step != SQLITE_DONE)
         outcome = OrvoDatabase::readFailure(handle);
-    sqlite3_finalize(statement);
     return outcome.ok && count >= 0;
 }
 
 } // namespace
 
-void read(sqlite3* handle, const TranslatedQuery& query, bool firstOnly, KeyRows& rows)
+void read(sqlite3* handle, const QueryPlan& plan, bool firstOnly, KeyRows& rows)
 {
-    if (query.memberKeysSql.isEmpty() || firstOnly) {
-        read(handle, query.keysSql().toUtf8(), firstOnly, rows);
+    if (plan.members.sql.isEmpty() || firstOnly) {
+        readAll(handle, plan.keys, firstOnly, rows);
         return;
     }
     // Stepping over a record of the ordered walk costs about a fortieth of reading and sorting
@@ -221,27 +214,18 @@ void read(sqlite3* handle, const TranslatedQuery& query, bool firstOnly, KeyRows
     const qsizetype records = rowsAtMost(handle);
     std::vector<bool> members(std::size_t(records) + 1);
     qsizetype count = 0;
-    if (!readMembers(handle, query.memberKeysSql.toUtf8(), members, count, rows.outcome)) {
-        if (rows.outcome.ok)
-            read(handle, query.fastKeysSql.toUtf8(), false, rows);
+    if (!readMembers(handle, plan.members, members, count, rows.outcome)) {
+        if (rows.outcome)
+            readAll(handle, plan.keys, false, rows);
         return;
     }
     if (count * WalkWhenOneIn < records) {
-        read(handle, query.fastKeysSql.toUtf8(), false, rows);
+        readAll(handle, plan.keys, false, rows);
         return;
     }
-    stepKeys(handle, query.walkKeysSql.toUtf8(), count, false, rows, [&members](sqlite3_int64 key) {
+    stepKeys(handle, plan.walk, count, false, rows, [&members](qint64 key) {
         return key >= 0 && std::size_t(key) < members.size() && members[std::size_t(key)];
     });
-}
-
-TranslatedQuery withShortcuts(TranslatedQuery plain, const QSqlDatabase& db)
-{
-    TranslatedQuery query = SqlTranslation::withShortcut(plain, FastPathSupport{true, true, true});
-    if (query.fastPath == QLatin1String(SqlTranslation::FrequencyIndexShortcut) ||
-        query.fastPath == QLatin1String(SqlTranslation::FrequencyBandShortcut))
-        query = SqlTranslation::withShortcut(std::move(plain), FrequencyIndex::support(db));
-    return query;
 }
 
 } // namespace RecordKeys

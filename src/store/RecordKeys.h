@@ -7,9 +7,8 @@
 #include <QStringList>
 #include <QVector>
 
-struct TranslatedQuery;
+struct QueryPlan;
 struct sqlite3;
-class QSqlDatabase;
 
 // Rows' descriptions kept as UTF-8 one after another: a few bytes of overhead per row instead
 // of a string object each.
@@ -37,15 +36,8 @@ struct KeyRows
 
 namespace RecordKeys {
 
-// The query with the shortcuts that the open database allows (see SqlTranslation). Another
-// program may have dropped the frequency index's triggers since the file was opened, so a
-// search that would read the index asks the file first.
-TranslatedQuery withShortcuts(TranslatedQuery plain, const QSqlDatabase& db);
-
-// Steps the keys query into rows (emptied first; their buffers are reused): all rows, or only
-// the first when firstOnly.
-void read(sqlite3* handle, const QByteArray& sql, bool firstOnly, KeyRows& rows);
-// The same for a translated query's keys, by the cheapest of the ways its shortcut offers.
-void read(sqlite3* handle, const TranslatedQuery& query, bool firstOnly, KeyRows& rows);
+// Steps a plan's keys into rows (emptied first; their buffers are reused): all rows, or only
+// the first when firstOnly, by the cheapest of the ways the plan offers.
+void read(sqlite3* handle, const QueryPlan& plan, bool firstOnly, KeyRows& rows);
 
 } // namespace RecordKeys

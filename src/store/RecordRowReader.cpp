@@ -40,8 +40,7 @@ RecordRowReader::~RecordRowReader()
 
 void RecordRowReader::reset()
 {
-    sqlite3_finalize(m_statement);
-    m_statement = nullptr;
+    m_statement = SqliteStatement();
     m_fields.clear();
 }
 
@@ -50,7 +49,7 @@ Outcome RecordRowReader::read(sqlite3* handle, const QStringList& fields, const 
 {
     if (!handle)
         return OrvoDatabase::readFailure(handle);
-    if (!m_statement || m_fields != fields) {
+    if (!m_statement.prepared() || m_fields != fields) {
         reset();
         QStringList columns{QStringLiteral("rowid")};
         for (const QString& name : fields)
@@ -62,7 +61,8 @@ Outcome RecordRowReader::read(sqlite3* handle, const QStringList& fields, const 
             (QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) +
              QStringLiteral(" FROM Main WHERE rowid IN (") + marks.join(QStringLiteral(", ")) + QLatin1Char(')'))
                 .toUtf8();
-        if (sqlite3_prepare_v2(handle, sql.constData(), int(sql.size()), &m_statement, nullptr) != SQLITE_OK) {
+        m_statement = SqliteStatement(handle, sql);
+        if (!m_statement.prepared()) {
             const Outcome failed = OrvoDatabase::readFailure(handle);
             reset();
             return failed;
@@ -74,25 +74,25 @@ Outcome RecordRowReader::read(sqlite3* handle, const QStringList& fields, const 
     slotOfKey.reserve(count);
     for (int i = 0; i < ReadAhead; ++i) {
         if (i < count) {
-            sqlite3_bind_int64(m_statement, i + 1, keys[i]);
+            sqlite3_bind_int64(m_statement.get(), i + 1, keys[i]);
             slotOfKey.insert(keys[i], i);
         } else {
-            sqlite3_bind_null(m_statement, i + 1);
+            sqlite3_bind_null(m_statement.get(), i + 1);
         }
     }
     rows = QVector<QVector<QVariant>>(count);
     int step;
-    while ((step = sqlite3_step(m_statement)) == SQLITE_ROW) {
-        const int slot = slotOfKey.value(sqlite3_column_int64(m_statement, 0), -1);
+    while ((step = m_statement.step()) == SQLITE_ROW) {
+        const int slot = slotOfKey.value(m_statement.integer(0), -1);
         if (slot < 0)
             continue;
         QVector<QVariant>& row = rows[slot];
         row.reserve(fields.size());
         for (int i = 0; i < fields.size(); ++i)
-            row.append(columnValue(m_statement, i + 1));
+            row.append(columnValue(m_statement.get(), i + 1));
     }
     const Outcome result = step == SQLITE_DONE ? Outcome::success() : OrvoDatabase::readFailure(handle);
-    sqlite3_reset(m_statement);
+    m_statement.reset();
     if (!result)
         rows.clear();
     return result;

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "store/Outcome.h"
+#include "store/SqliteFile.h"
 
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
 
 struct sqlite3;
-struct sqlite3_stmt;
 
 // Reads the fields of records by rowid, a block at a time through one prepared statement: a
 // walk through a record set in its own order visits the table at random, and one statement
@@ -32,6 +32,6 @@ public:
     void reset();
 
 private:
-    sqlite3_stmt* m_statement = nullptr;
+    SqliteStatement m_statement;
     QStringList m_fields;
 };

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <sqlite3.h>
+#include <utility>
 
 namespace {
 
@@ -103,20 +104,62 @@ Outcome SqliteFile::countRows(const QString& table, qint64* count)
     return Outcome::success();
 }
 
-SqliteStatement::SqliteStatement(SqliteFile& file, const QString& sql)
+SqliteStatement::SqliteStatement(sqlite3* handle, const QByteArray& sql)
 {
-    if (!file.handle())
-        return;
-    const QByteArray text = sql.toUtf8();
-    if (sqlite3_prepare_v2(file.handle(), text.constData(), int(text.size()), &m_statement, nullptr) != SQLITE_OK) {
+    if (handle && sqlite3_prepare_v2(handle, sql.constData(), int(sql.size()), &m_statement, nullptr) != SQLITE_OK) {
         sqlite3_finalize(m_statement);
         m_statement = nullptr;
     }
 }
 
+SqliteStatement::SqliteStatement(SqliteFile& file, const QString& sql) : SqliteStatement(file.handle(), sql.toUtf8())
+{
+}
+
 SqliteStatement::~SqliteStatement()
 {
     sqlite3_finalize(m_statement);
+}
+
+SqliteStatement::SqliteStatement(SqliteStatement&& other) noexcept : m_statement(std::exchange(other.m_statement, nullptr))
+{
+}
+
+SqliteStatement& SqliteStatement::operator=(SqliteStatement&& other) noexcept
+{
+    if (this != &other) {
+        sqlite3_finalize(m_statement);
+        m_statement = std::exchange(other.m_statement, nullptr);
+    }
+    return *this;
+}
+
+void SqliteStatement::bind(const QVariantList& values)
+{
+    for (int i = 0; i < values.size() && m_statement; ++i) {
+        const QVariant& value = values.at(i);
+        switch (value.typeId()) {
+        case QMetaType::Double:
+            sqlite3_bind_double(m_statement, i + 1, value.toDouble());
+            break;
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+            sqlite3_bind_int64(m_statement, i + 1, value.toLongLong());
+            break;
+        default:
+            if (value.isNull()) {
+                sqlite3_bind_null(m_statement, i + 1);
+            } else {
+                const QByteArray text = value.toString().toUtf8();
+                sqlite3_bind_text(m_statement, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+            }
+        }
+    }
+}
+
+qint64 SqliteStatement::integer(int column) const
+{
+    return sqlite3_column_int64(m_statement, column);
 }
 
 int SqliteStatement::step()

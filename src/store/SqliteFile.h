@@ -3,6 +3,7 @@
 #include "store/Outcome.h"
 
 #include <QString>
+#include <QVariantList>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -52,20 +53,28 @@ private:
     sqlite3* m_handle = nullptr;
 };
 
-// A prepared statement that finalizes itself.
+// A prepared statement on a raw connection that finalizes itself: the one way the store,
+// repair and exchange code step SQL without Qt's driver in between.
 class SqliteStatement
 {
 public:
+    SqliteStatement() = default;
+    SqliteStatement(sqlite3* handle, const QByteArray& sql);
     SqliteStatement(SqliteFile& file, const QString& sql);
     ~SqliteStatement();
+    SqliteStatement(SqliteStatement&& other) noexcept;
+    SqliteStatement& operator=(SqliteStatement&& other) noexcept;
     SqliteStatement(const SqliteStatement&) = delete;
     SqliteStatement& operator=(const SqliteStatement&) = delete;
 
     bool prepared() const { return m_statement != nullptr; }
     sqlite3_stmt* get() const { return m_statement; }
+    // Binds ?1, ?2 ... in turn: a text, a number, or null.
+    void bind(const QVariantList& values);
     // The engine's result code: SQLITE_ROW, SQLITE_DONE or an error.
     int step();
     void reset();
+    qint64 integer(int column) const;
 
 private:
     sqlite3_stmt* m_statement = nullptr;

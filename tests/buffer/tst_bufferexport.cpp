@@ -1,6 +1,6 @@
 #include "buffer/BufferExport.h"
 #include "printing/ExportText.h"
-#include "store/Module1.h"
+#include "main_window/Module1.h"
 
 #include <QBuffer>
 #include <QLocale>

@@ -1,3 +1,4 @@
+#include "query/RecordFields.h"
 #include "exchange/AccessConversion.h"
 #include "exchange/TableSource.h"
 #include "main_window/Form1.h"
@@ -20,7 +21,7 @@ QStringList folderEntries(const QString& folder)
 // Three records of table Main, with a null, a comma and quotes, a line break and non-ASCII text.
 QVector<SourceRow> threeRecords()
 {
-    QVector<SourceRow> rows(3, SourceRow(OrvoDatabase::fieldNames().size()));
+    QVector<SourceRow> rows(3, SourceRow(RecordFields::names().size()));
     rows[0][0] = QStringLiteral("Schumann");
     rows[0][2] = QStringLiteral("7.83");
     rows[1][0] = QStringLiteral("Ändern, \"so\"");
@@ -33,7 +34,7 @@ QVector<SourceRow> threeRecords()
 struct FakeTable : TableSource
 {
     bool open() override { return failure.isEmpty(); }
-    QStringList columns() const override { return OrvoDatabase::fieldNames(); }
+    QStringList columns() const override { return RecordFields::names(); }
     bool next(SourceRow& row) override
     {
         if (at == failAt)

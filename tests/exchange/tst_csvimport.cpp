@@ -1,3 +1,4 @@
+#include "query/RecordFields.h"
 #include "exchange/CsvReader.h"
 #include "exchange/CsvWriter.h"
 #include "exchange/FieldMapping.h"
@@ -211,7 +212,7 @@ void TestCsvImport::importTakesBackWhatExportWrote()
     const QByteArray csv = source.exported();
     const QList<QByteArray> lines = csv.split('\n');
     QCOMPARE(lines.size(), records.size() + 2);
-    QCOMPARE(lines.at(0), OrvoDatabase::fieldNames().join(QLatin1Char(',')).toUtf8() + "\r");
+    QCOMPARE(lines.at(0), RecordFields::names().join(QLatin1Char(',')).toUtf8() + "\r");
     QCOMPARE(lines.at(1), QByteArray("\"\",empty description") + QByteArray(40, ',') + "\r");
     QCOMPARE(lines.at(3), QByteArray("alpha,\"\"") + QByteArray(40, ',') + "\r");
     QCOMPARE(lines.at(4), QByteArray("beta,,2,\"\"") + QByteArray(38, ',') + "\r");

@@ -1,6 +1,6 @@
 #include "main_window/AppIcon.h"
 #include "main_window/Form1.h"
-#include "store/QueryTexts.h"
+#include "query/QueryTexts.h"
 #include "support/TestSupport.h"
 
 #include <QAction>

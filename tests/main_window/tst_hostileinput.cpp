@@ -1,9 +1,9 @@
 #include "editor/RecordForm.h"
 #include "main_window/Form1.h"
 #include "store/Data1.h"
-#include "store/FindSearch.h"
-#include "store/QueryTexts.h"
-#include "store/SqlTranslation.h"
+#include "query/FindSearch.h"
+#include "query/QueryTexts.h"
+#include "store/QueryPlanner.h"
 #include "support/TestSupport.h"
 
 #include <QLineEdit>
@@ -174,28 +174,31 @@ void TestHostileInput::editorValueReadsBackExactly()
 
 void TestHostileInput::nulInSearchFindsItsRecord_data()
 {
-    QTest::addColumn<bool>("fastPaths");
+    QTest::addColumn<bool>("reference");
     QTest::addColumn<FindOptions>("options");
-    QTest::newRow("description") << true << FindOptions{true, false, false};
-    QTest::newRow("description, plain query") << false << FindOptions{true, false, false};
-    QTest::newRow("comments") << true << FindOptions{false, true, false};
-    QTest::newRow("both, plain query") << false << FindOptions{true, true, false};
+    QTest::newRow("description") << false << FindOptions{true, false, false};
+    QTest::newRow("description, reference scan") << true << FindOptions{true, false, false};
+    QTest::newRow("comments") << false << FindOptions{false, true, false};
+    QTest::newRow("both, reference scan") << true << FindOptions{true, true, false};
 }
 
 // The engine stops reading a statement at a NUL; the search must still see the whole text.
 void TestHostileInput::nulInSearchFindsItsRecord()
 {
-    QFETCH(bool, fastPaths);
+    QFETCH(bool, reference);
     QFETCH(FindOptions, options);
     const QString withNul = QString::fromUtf16(u"x\0y", 3);
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("freqs.mdb"));
     createDatabase(path, {TestRecord::make("xy", "xy"), TestRecord::make("x" + withNul, withNul + "z"),
                           TestRecord::make("x", "x")});
-    SqlTranslation::setFastPathsEnabled(fastPaths);
     Data1 data;
-    const Outcome ran = openRecords(data, path, FindSearch::plan(options, withNul).query);
-    SqlTranslation::setFastPathsEnabled(true);
+    PlannerOptions planner;
+    planner.reference = reference;
+    data.setPlannerOptions(planner);
+    data.setDatabaseName(path);
+    data.setRecordSource(FindSearch::plan(options, withNul).search);
+    const Outcome ran = data.refresh();
     QVERIFY2(ran.ok, qPrintable(ran.error));
     QCOMPARE(data.descriptions(), QStringList{"x" + withNul});
 }

@@ -1,7 +1,7 @@
 #include "printing/ResultListExport.h"
 #include "store/Data1.h"
-#include "store/Module1.h"
-#include "store/QueryTexts.h"
+#include "main_window/Module1.h"
+#include "query/QueryTexts.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>

@@ -1,6 +1,6 @@
 #include "support/DatabaseFiles.h"
 #include "main_window/Form1.h"
-#include "store/QueryTexts.h"
+#include "query/QueryTexts.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "store/Data1.h"
 #include "store/OrvoDatabase.h"
-#include "store/QueryTexts.h"
+#include "query/QueryTexts.h"
 #include "support/DatabaseFiles.h"
 #include "support/TestSupport.h"
 

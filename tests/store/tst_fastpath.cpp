@@ -1,9 +1,10 @@
 #include "RecordGenerator.h"
+#include "query/FindSearch.h"
+#include "query/RecordFields.h"
 #include "store/Data1.h"
-#include "store/FindSearch.h"
 #include "store/OrvoDatabase.h"
-#include "store/QueryTexts.h"
-#include "store/SqlTranslation.h"
+#include "store/QueryPlanner.h"
+#include "store/RecordKeys.h"
 #include "support/DatabaseFiles.h"
 #include "support/TestSupport.h"
 
@@ -16,15 +17,16 @@
 
 #include <algorithm>
 
-// The shortcuts of the translation and of the data control must give exactly the rows, in
-// exactly the order, that the plain translation gives.
+Q_DECLARE_METATYPE(RecordQuery)
+
+// Every strategy must find exactly the rows, in exactly the order, that the reference scan
+// finds, and so must the search's query text translated as it is written.
 class TestFastPath : public QObject
 {
     Q_OBJECT
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void sameRowsInSameOrder_data();
     void sameRowsInSameOrder();
     void indexFollowsTheFile_data();
@@ -32,7 +34,8 @@ private slots:
     void walkReadsTheSameFields();
 
 private:
-    QVector<qint64> keys(const QString& query, bool fast, QString* fastPath = nullptr);
+    QVector<qint64> keys(const RecordQuery& search, bool reference, QString* taken = nullptr);
+    QVector<qint64> translatedKeys(const RecordQuery& search);
 
     QTemporaryDir m_folder;
     QString m_path;
@@ -46,7 +49,7 @@ QString indexDifference(const QString& path)
     QString difference;
     onOrvoDatabase(path, [&](const QSqlDatabase& db) {
         QStringList values;
-        for (int i = 1; i <= OrvoDatabase::FrequencyFields; ++i)
+        for (int i = 1; i <= RecordFields::Frequencies; ++i)
             values << QStringLiteral("SELECT rowid AS RecordId, CAST(F%1 AS TEXT) AS Value FROM Main").arg(i);
         const QString expected = QStringLiteral("SELECT DISTINCT RecordId, lower(Value) FROM (%1) WHERE Value IS NOT "
                                                 "NULL AND Value <> '0'")
@@ -63,9 +66,9 @@ QString indexDifference(const QString& path)
     return difference;
 }
 
-QString bandQuery(const char* text)
+RecordQuery frequencySearch(const char* text)
 {
-    return FindSearch::plan({false, false, true}, QLatin1String(text)).query;
+    return FindSearch::plan({false, false, true}, QLatin1String(text)).search;
 }
 
 } // namespace
@@ -99,131 +102,142 @@ void TestFastPath::initTestCase()
     });
 }
 
-void TestFastPath::cleanupTestCase()
+// The keys a search lists, {-1} when it fails; *taken gets the strategy or the error.
+QVector<qint64> TestFastPath::keys(const RecordQuery& search, bool reference, QString* taken)
 {
-    SqlTranslation::setFastPathsEnabled(true);
+    Data1 data;
+    PlannerOptions options;
+    options.reference = reference;
+    data.setPlannerOptions(options);
+    data.setDatabaseName(m_path);
+    data.setRecordSource(search);
+    const Outcome refreshed = data.refresh();
+    if (taken)
+        *taken = refreshed.ok ? QString::fromLatin1(QueryPlanner::name(data.strategy())) : refreshed.error;
+    return refreshed.ok ? data.keys() : QVector<qint64>{-1};
 }
 
-// The keys the query lists, {-1} when it fails; *fastPath gets the shortcut taken or the error.
-QVector<qint64> TestFastPath::keys(const QString& query, bool fast, QString* fastPath)
+QVector<qint64> TestFastPath::translatedKeys(const RecordQuery& search)
 {
-    SqlTranslation::setFastPathsEnabled(fast);
     Data1 data;
-    const Outcome refreshed = openRecords(data, m_path, query);
-    SqlTranslation::setFastPathsEnabled(true);
-    if (fastPath)
-        *fastPath = refreshed.ok ? data.fastPath() : refreshed.error;
-    return refreshed.ok ? data.keys() : QVector<qint64>{-1};
+    if (!openRecords(data, m_path).ok)
+        return {-2};
+    KeyRows rows;
+    RecordKeys::read(OrvoDatabase::handle(data.database()), QueryPlanner::planText(toQueryText(search)), false, rows);
+    return rows.outcome ? rows.keys : QVector<qint64>{-1};
 }
 
 void TestFastPath::sameRowsInSameOrder_data()
 {
-    QTest::addColumn<QString>("query");
-    QTest::addColumn<QString>("fastPath");
+    QTest::addColumn<RecordQuery>("search");
+    QTest::addColumn<QString>("strategy");
 
-    const QString prefix = QStringLiteral("prefix range");
     const QStringList words{"eart", "EART", "",     "*",      "ea*t",   "e?rt",   "#",      "[h]eart",
                             "[!h]", "[a-c]", "it's", "50%",    "_",      "]",      "\u00c9CHO", "kelvin",
                             "song", " "};
     for (const QString& word : words) {
         const QByteArray name = word.toUtf8();
-        QTest::newRow(("description " + name).constData())
-            << QueryTexts::wordSearchQuery(true, false, word) << "contains";
-        QTest::newRow(("comments " + name).constData()) << QueryTexts::wordSearchQuery(false, true, word) << "contains";
-        QTest::newRow(("both " + name).constData()) << QueryTexts::wordSearchQuery(true, true, word) << "contains";
+        QTest::newRow(("description " + name).constData()) << RecordQuery::words(true, false, word) << "contains";
+        QTest::newRow(("comments " + name).constData()) << RecordQuery::words(false, true, word) << "contains";
+        QTest::newRow(("both " + name).constData()) << RecordQuery::words(true, true, word) << "contains";
     }
     for (const char* number : {"728", "728.50", "0728", "7.830", "1", "1000", "  728  ", "0.5", "1.", "728.0",
                                "99999999999999999999"})
         QTest::newRow((QByteArray("frequency ") + number).constData())
-            << QueryTexts::frequencySearchQuery(QLatin1String(number)) << "frequency index";
+            << RecordQuery::frequencyText(QLatin1String(number)) << "frequency index";
     for (const char* band : {"728~1", "728~0.5%", "200-100", "7.83~0", "1000~0", "1-1.5", "1~5", "1~100%",
                              "99999999999999999999~1"})
-        QTest::newRow((QByteArray("band ") + band).constData()) << bandQuery(band) << "frequency band";
-    // Zero is left out of the index; the plain query answers it.
+        QTest::newRow((QByteArray("band ") + band).constData()) << frequencySearch(band) << "frequency band";
+    // Zero is left out of the index; the reference scan answers it.
     for (const char* zero : {"0", "0.0"})
         QTest::newRow((QByteArray("frequency ") + zero).constData())
-            << QueryTexts::frequencySearchQuery(QLatin1String(zero)) << QString();
+            << RecordQuery::frequencyText(QLatin1String(zero)) << "reference";
     for (char letter = 'a'; letter <= 'z'; ++letter)
         QTest::newRow(QByteArray("letter ").append(letter).constData())
-            << QueryTexts::letterQuery(QString(QLatin1Char(letter))) << prefix;
-    for (const char* start : {"M", "Kes", "_", "]", "x-", "1", "no"})
+            << RecordQuery::letter(QString(QLatin1Char(letter))) << "description range";
+    for (const char* start : {"M", "Kes", "_", "]", "x-", "1", "no", "it's"})
         QTest::newRow((QByteArray("starts with ") + start).constData())
-            << QueryTexts::letterQuery(QLatin1String(start)) << prefix;
-    for (const char* start : {"*", "m?", "[m]", "#", "\u00e9", "it's"})
+            << RecordQuery::letter(QLatin1String(start)) << "description range";
+    for (const char* start : {"*", "m?", "[m]", "#", "\u00e9", ""})
         QTest::newRow((QByteArray("starts with ") + start).constData())
-            << QueryTexts::letterQuery(QString::fromUtf8(start)) << QString();
-    QTest::newRow("all records") << QueryTexts::allRecordsQuery() << QString();
-    QTest::newRow("bad pattern") << QueryTexts::wordSearchQuery(true, true, QStringLiteral("[unclosed"))
-                                 << "Invalid pattern string in Like: *[unclosed";
+            << RecordQuery::letter(QString::fromUtf8(start)) << "reference";
+    QTest::newRow("all records") << RecordQuery::allRecords() << "all records";
+    QTest::newRow("bad pattern") << RecordQuery::words(true, true, QStringLiteral("[unclosed")) << "";
 }
 
 void TestFastPath::sameRowsInSameOrder()
 {
-    QFETCH(QString, query);
-    QFETCH(QString, fastPath);
+    QFETCH(RecordQuery, search);
+    QFETCH(QString, strategy);
 
     QString taken;
-    QString plainPath;
-    const QVector<qint64> fast = keys(query, true, &taken);
-    const QVector<qint64> plain = keys(query, false, &plainPath);
-    QCOMPARE(fast, plain);
-    if (fast == QVector<qint64>{-1}) {
-        // Both refuse the query; the shortcut may name another of its patterns.
-        QCOMPARE(plainPath, fastPath);
+    QString referenceTaken;
+    const QVector<qint64> found = keys(search, false, &taken);
+    const QVector<qint64> reference = keys(search, true, &referenceTaken);
+    QCOMPARE(found, reference);
+    QCOMPARE(translatedKeys(search), reference);
+    // The query text reads back as the search it was made from.
+    const std::optional<RecordQuery> parsed = fromQueryText(toQueryText(search));
+    QVERIFY(parsed && toQueryText(*parsed) == toQueryText(search) && parsed->kind == search.kind);
+    if (reference == QVector<qint64>{-1}) {
+        // Every way refuses the pattern.
         QVERIFY2(taken.startsWith(QLatin1String("Invalid pattern string in Like: ")), qPrintable(taken));
+        QVERIFY2(referenceTaken.startsWith(QLatin1String("Invalid pattern string in Like: ")),
+                 qPrintable(referenceTaken));
     } else {
-        QCOMPARE(taken, fastPath);
-        QVERIFY(plainPath.isEmpty());
+        QCOMPARE(taken, strategy);
+        QCOMPARE(referenceTaken, QStringLiteral("reference"));
     }
 }
 
 void TestFastPath::indexFollowsTheFile_data()
 {
-    QTest::addColumn<QString>("search");
+    QTest::addColumn<RecordQuery>("search");
     QTest::addColumn<QString>("drop");
-    QTest::addColumn<QString>("fastPath");
+    QTest::addColumn<QString>("strategy");
 
-    QTest::newRow("728, a trigger gone") << QueryTexts::frequencySearchQuery(QStringLiteral("728"))
-                                         << "DROP TRIGGER MainFrequenciesDelete"
+    QTest::newRow("728, a trigger gone") << frequencySearch("728") << "DROP TRIGGER MainFrequenciesDelete"
                                          << "frequency index";
-    QTest::newRow("band, a trigger gone") << bandQuery("728~0.5%") << "DROP TRIGGER MainFrequenciesDelete"
+    QTest::newRow("band, a trigger gone") << frequencySearch("728~0.5%") << "DROP TRIGGER MainFrequenciesDelete"
                                           << "frequency band";
     // As in a file from before the index kept numbers.
-    QTest::newRow("band, no index of numbers") << bandQuery("728~0.5%") << "DROP INDEX MainFrequenciesNumber"
+    QTest::newRow("band, no index of numbers") << frequencySearch("728~0.5%") << "DROP INDEX MainFrequenciesNumber"
                                                << "frequency band";
 }
 
 void TestFastPath::indexFollowsTheFile()
 {
-    QFETCH(QString, search);
+    QFETCH(RecordQuery, search);
     QFETCH(QString, drop);
-    QFETCH(QString, fastPath);
+    QFETCH(QString, strategy);
 
     const QString original = m_path;
     m_path = QDir(m_folder.path()).filePath(QStringLiteral("copy.mdb"));
     QFile::remove(m_path);
     QVERIFY(QFile::copy(original, m_path));
-    const QVector<qint64> expected = keys(search, false);
+    const QVector<qint64> expected = keys(search, true);
     QVERIFY(expected.size() > 3);
 
     // The index goes while the file is open: the next search does without it.
     Data1 data;
-    QVERIFY(openRecords(data, m_path, search).ok);
-    QCOMPARE(data.fastPath(), fastPath);
+    data.setDatabaseName(m_path);
+    data.setRecordSource(search);
+    QVERIFY(data.refresh().ok);
+    QCOMPARE(QueryPlanner::name(data.strategy()), strategy);
     QVERIFY(DatabaseFiles::execute(m_path, drop));
     QVERIFY(data.refresh().ok);
-    QVERIFY(data.fastPath().isEmpty());
+    QCOMPARE(data.strategy(), QueryPlan::Strategy::Reference);
     QCOMPARE(data.keys(), expected);
     data.close();
 
     // Opening builds the whole index again, and the search uses it.
     QString taken;
-    QCOMPARE(keys(search, true, &taken), expected);
-    QCOMPARE(taken, fastPath);
+    QCOMPARE(keys(search, false, &taken), expected);
+    QCOMPARE(taken, strategy);
     QCOMPARE(indexDifference(m_path), QString());
 
     // Adding, editing and deleting records keep it in step.
-    QVERIFY(openRecords(data, m_path, search).ok);
+    QVERIFY(data.refresh().ok);
     data.addNew();
     data.setField(QStringLiteral("Description"), QStringLiteral("added"));
     data.setField(QStringLiteral("F17"), QStringLiteral("728"));
@@ -237,8 +251,8 @@ void TestFastPath::indexFollowsTheFile()
     QVERIFY(data.deleteCurrent().ok);
     data.close();
     QCOMPARE(indexDifference(m_path), QString());
-    QCOMPARE(keys(search, true, &taken), keys(search, false));
-    QCOMPARE(taken, fastPath);
+    QCOMPARE(keys(search, false, &taken), keys(search, true));
+    QCOMPARE(taken, strategy);
     m_path = original;
 }
 
@@ -260,7 +274,7 @@ void TestFastPath::walkReadsTheSameFields()
         const TestRecord& record = stored.at(order.at(row) - 1);
         QCOMPARE(walked.field(QStringLiteral("Description")), record.description);
         QCOMPARE(walked.field(QStringLiteral("comments")), record.comments);
-        for (int i = 0; i < OrvoDatabase::FrequencyFields; ++i)
+        for (int i = 0; i < RecordFields::Frequencies; ++i)
             QCOMPARE(walked.field(QStringLiteral("F%1").arg(i + 1)), record.frequencies.at(i));
     };
     // The walk reads ahead in blocks; a jump reads the one row.

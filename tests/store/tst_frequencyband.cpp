@@ -1,6 +1,6 @@
 #include "store/Data1.h"
-#include "store/FindSearch.h"
-#include "store/SqlTranslation.h"
+#include "query/FindSearch.h"
+#include "store/QueryPlanner.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -15,12 +15,11 @@ class TestFrequencyBand : public QObject
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void search_data();
     void search();
 
 private:
-    QStringList found(const QString& query, bool fast, QString* fastPath);
+    QStringList found(const RecordQuery& search, bool reference, QueryPlan::Strategy* strategy);
 
     QTemporaryDir m_folder;
     QString m_path;
@@ -65,20 +64,17 @@ void TestFrequencyBand::initTestCase()
                            });
 }
 
-void TestFrequencyBand::cleanupTestCase()
+QStringList TestFrequencyBand::found(const RecordQuery& search, bool reference, QueryPlan::Strategy* strategy)
 {
-    SqlTranslation::setFastPathsEnabled(true);
-}
-
-QStringList TestFrequencyBand::found(const QString& query, bool fast, QString* fastPath)
-{
-    SqlTranslation::setFastPathsEnabled(fast);
     Data1 data;
-    const Outcome refreshed = openRecords(data, m_path, query);
-    SqlTranslation::setFastPathsEnabled(true);
-    if (!refreshed)
+    PlannerOptions planner;
+    planner.reference = reference;
+    data.setPlannerOptions(planner);
+    data.setDatabaseName(m_path);
+    data.setRecordSource(search);
+    if (const Outcome refreshed = data.refresh(); !refreshed)
         return {QStringLiteral("failed: ") + refreshed.error};
-    *fastPath = data.fastPath();
+    *strategy = data.strategy();
     return data.descriptions();
 }
 
@@ -139,11 +135,11 @@ void TestFrequencyBand::search()
         QCOMPARE(plan.title, QStringLiteral("Enter a Value !"));
         return;
     }
-    QString fastPath;
-    QCOMPARE(found(plan.query, true, &fastPath), expected);
-    QVERIFY(!fastPath.isEmpty());
-    QCOMPARE(found(plan.query, false, &fastPath), expected);
-    QVERIFY(fastPath.isEmpty());
+    QueryPlan::Strategy strategy;
+    QCOMPARE(found(plan.search, false, &strategy), expected);
+    QVERIFY(strategy != QueryPlan::Strategy::Reference);
+    QCOMPARE(found(plan.search, true, &strategy), expected);
+    QCOMPARE(strategy, QueryPlan::Strategy::Reference);
 }
 
 QTEST_GUILESS_MAIN(TestFrequencyBand)

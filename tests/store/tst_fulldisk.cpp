@@ -2,7 +2,7 @@
 #include "printing/ExportText.h"
 #include "repair/DatabaseRepair.h"
 #include "store/Data1.h"
-#include "store/QueryTexts.h"
+#include "query/QueryTexts.h"
 #include "support/TestSupport.h"
 
 #include <QDir>

@@ -3,7 +3,7 @@
 
 #include "editor/RecordForm.h"
 #include "store/Data1.h"
-#include "store/QueryTexts.h"
+#include "query/QueryTexts.h"
 #include "support/TestSupport.h"
 
 #include <QCryptographicHash>

@@ -1,8 +1,9 @@
+#include "query/RecordFields.h"
 #include "support/TestSupport.h"
 
 #include "main_window/Form1.h"
 #include "main_window/ResultListModel.h"
-#include "store/QueryTexts.h"
+#include "query/QueryTexts.h"
 #include "store/OrvoDatabase.h"
 
 #include <QCryptographicHash>
@@ -78,7 +79,7 @@ void createDatabase(const QString& path, const QVector<TestRecord>& records)
         QStringList marks;
         for (int i = 0; i < 42; ++i)
             marks << QStringLiteral("?");
-        insert.prepare(QStringLiteral("INSERT INTO Main (") + OrvoDatabase::fieldNames().join(QLatin1Char(','))
+        insert.prepare(QStringLiteral("INSERT INTO Main (") + RecordFields::names().join(QLatin1Char(','))
                        + QStringLiteral(") VALUES (") + marks.join(QLatin1Char(',')) + QLatin1Char(')'));
         for (const TestRecord& record : records) {
             insert.bindValue(0, asBound(record.description));
@@ -102,7 +103,7 @@ QVector<TestRecord> readDatabase(const QString& path)
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
         if (db.open()) {
             QSqlQuery query(db);
-            query.exec(QStringLiteral("SELECT ") + OrvoDatabase::fieldNames().join(QLatin1Char(','))
+            query.exec(QStringLiteral("SELECT ") + RecordFields::names().join(QLatin1Char(','))
                        + QStringLiteral(" FROM Main ORDER BY rowid"));
             while (query.next()) {
                 TestRecord record;

@@ -4,9 +4,9 @@
 #include "main_window/Form1.h"
 #include "main_window/MessageBoxes.h"
 #include "store/Data1.h"
-#include "store/Module1.h"
+#include "main_window/Module1.h"
 #include "store/OrvoDatabase.h"
-#include "store/ViewerLauncher.h"
+#include "printing/ViewerLauncher.h"
 
 #include <QApplication>
 #include <QDateTime>

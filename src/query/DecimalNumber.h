@@ -13,13 +13,32 @@
 class DecimalNumber
 {
 public:
+    // How a number is written, read once for every use in the program: digits with at most one
+    // point and at least one digit (a plain number), and for a stored field's number a sign
+    // before and an exponent after, [+-] plain [(e|E) [+-] digits].
+    struct Syntax
+    {
+        bool negative = false;
+        std::string_view integerDigits;
+        std::string_view fractionDigits;
+        std::int64_t power = 0; // the written exponent, held within a bound that no use reaches
+    };
+    // A plain number starting at text[at]; at moves past it.
+    static std::optional<Syntax> scanPlain(std::string_view text, std::size_t& at);
+    // A stored field's number, the whole text.
+    static std::optional<Syntax> scanNumberText(std::string_view text);
+    // The text without the blanks around it (any Unicode blank), when the rest is ASCII: the
+    // only texts that can hold a number.
+    static std::optional<std::string> asciiTrimmed(QStringView text);
+
     DecimalNumber() = default;
 
-    // Digits with at most one point, nothing else ("728", "7.83", ".5", "5."): what a search
-    // text may hold.
+    // A plain number, nothing else ("728", "7.83", ".5", "5."): what a search text may hold.
     static std::optional<DecimalNumber> fromPlainText(std::string_view text);
-    // A stored field: blanks around, then [+-] digits [. digits] [(e|E) [+-] digits], the same
-    // texts that the record view reads as numbers.
+    // A plain number with blanks around it: the only text that can stand unquoted in a query.
+    static bool isPlainWithBlanks(QStringView text);
+    // A stored field: blanks around, then a number, the same texts that the record view reads
+    // as numbers.
     static std::optional<DecimalNumber> fromFieldText(QStringView text);
     // The same without the blanks.
     static std::optional<DecimalNumber> fromNumberText(std::string_view text);
@@ -45,6 +64,7 @@ public:
     std::optional<double> toDouble() const;
 
 private:
+    static DecimalNumber fromSyntax(const Syntax& syntax);
     // The value is m_digits (an integer without leading or trailing zeros) times 10^m_exponent.
     static DecimalNumber fromParts(bool negative, std::string digits, std::int64_t exponent);
     static int compareMagnitude(const DecimalNumber& a, const DecimalNumber& b);

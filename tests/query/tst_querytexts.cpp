@@ -1,5 +1,5 @@
-#include "store/FindSearch.h"
-#include "store/QueryTexts.h"
+#include "query/FindSearch.h"
+#include "query/QueryTexts.h"
 #include "store/SqlTranslation.h"
 
 #include <QTest>

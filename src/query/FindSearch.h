@@ -1,5 +1,7 @@
 #pragma once
 
+#include "query/RecordQuery.h"
+
 #include <QString>
 
 struct FindOptions
@@ -9,13 +11,15 @@ struct FindOptions
     bool frequencies = false;
 };
 
-// What Find does with the options and the search text: run a query, or refuse with a message.
+// What Find does with the options and the search text: a search to run, or a refusal with a
+// message.
 struct FindPlan
 {
     enum class Kind { Run, NoOption, ValueTooSmall, UnreadableFrequency };
 
     Kind kind = Kind::Run;
-    QString query;
+    RecordQuery search;
+    QString query; // the search's query text, for QuerySql
     QString prompt;
     QString title;
 
@@ -31,8 +35,5 @@ FindPlan plan(const FindOptions& options, const QString& text);
 // The number that a search text begins with: blanks skipped, then digits with at most one
 // decimal point. A text that does not begin with a number gives 0.
 double leadingNumber(const QString& text);
-// Digits with at most one decimal point, blanks allowed around: the only text that can stand
-// unquoted in a frequency query.
-bool isPlainNumber(const QString& text);
 
 } // namespace FindSearch

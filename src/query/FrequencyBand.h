@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/DecimalNumber.h"
+#include "query/DecimalNumber.h"
 
 #include <QString>
 #include <QStringView>

@@ -1,4 +1,6 @@
-#include "store/QueryTexts.h"
+#include "query/QueryTexts.h"
+
+#include "query/RecordFields.h"
 
 namespace QueryTexts {
 namespace {
@@ -59,7 +61,7 @@ QString wordSearchQuery(bool description, bool comments, const QString& text)
 QString frequencySearchQuery(const QString& text)
 {
     QString query = selectList() + QStringLiteral(" From Main WHERE ((Main.F1 Like ") + text;
-    for (int n = 2; n <= 40; ++n)
+    for (int n = 2; n <= RecordFields::Frequencies; ++n)
         query += QStringLiteral(" Or Main.F") + QString::number(n) + QStringLiteral(" Like ") + text;
     return query + End;
 }
@@ -68,7 +70,7 @@ QString frequencyBandQuery(const QString& low, const QString& high)
 {
     const QString between = QStringLiteral(" Between ") + low + QStringLiteral(" And ") + high;
     QString query = selectList() + QStringLiteral(" From Main WHERE ((Main.F1") + between;
-    for (int n = 2; n <= 40; ++n)
+    for (int n = 2; n <= RecordFields::Frequencies; ++n)
         query += QStringLiteral(" Or Main.F") + QString::number(n) + between;
     return query + End;
 }

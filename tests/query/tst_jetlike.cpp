@@ -1,11 +1,12 @@
-#include "store/JetLike.h"
+#include "query/JetLike.h"
+#include "store/OrvoDatabase.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
 
-using JetLike::Outcome;
+using LikeOutcome = JetLike::Outcome;
 
 Q_DECLARE_METATYPE(JetLike::Outcome)
 
@@ -34,7 +35,7 @@ void TestJetLike::initTestCase()
     db.setDatabaseName(QStringLiteral(":memory:"));
     QVERIFY(db.open());
     QString error;
-    QVERIFY2(JetLike::registerOn(db, &error), qPrintable(error));
+    QVERIFY2(JetLike::registerOn(OrvoDatabase::handle(db), &error), qPrintable(error));
     QSqlQuery query(db);
     QVERIFY(query.exec(QStringLiteral("CREATE TABLE Main (Description TEXT, F1)")));
     QVERIFY(query.exec(QStringLiteral(
@@ -51,18 +52,18 @@ void TestJetLike::match_data()
 {
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QString>("value");
-    QTest::addColumn<Outcome>("expected");
+    QTest::addColumn<LikeOutcome>("expected");
 
-    const Outcome yes = Outcome::Match;
-    const Outcome no = Outcome::NoMatch;
-    const auto row = [](const char* name, const QString& pattern, const QString& value, Outcome expected) {
+    const LikeOutcome yes = LikeOutcome::Match;
+    const LikeOutcome no = LikeOutcome::NoMatch;
+    const auto row = [](const char* name, const QString& pattern, const QString& value, LikeOutcome expected) {
         QTest::newRow(name) << pattern << value << expected;
     };
     const QString smiley = QString::fromUtf8("\xF0\x9F\x98\x80");
     row("whole value, not a prefix", "Heart", "Hearts", no);
     row("star gives back characters", "*ab*ab", "xabyabab", yes);
     row("hash takes 9", "#", "9", yes);
-    row("unclosed set", "a[bc", "abc", Outcome::BadPattern);
+    row("unclosed set", "a[bc", "abc", LikeOutcome::BadPattern);
     row("question, surrogate pair is one", "a?b", "a" + smiley + "b", yes);
     row("hash only 0-9", "#", QString(QChar(0x0663)), no);
     row("accented capitals", QStringLiteral("ÉCOLE"), QStringLiteral("école"), yes);
@@ -83,7 +84,7 @@ void TestJetLike::match()
 {
     QFETCH(QString, pattern);
     QFETCH(QString, value);
-    QFETCH(Outcome, expected);
+    QFETCH(LikeOutcome, expected);
 
     QCOMPARE(JetLike::match(pattern, value), expected);
     QCOMPARE(JetLike::matchUtf8(pattern.toStdString(), value.toStdString()), expected);

@@ -1,4 +1,4 @@
-#include "store/DecimalNumber.h"
+#include "query/DecimalNumber.h"
 
 #include <algorithm>
 #include <charconv>
@@ -13,24 +13,6 @@ constexpr std::int64_t ExponentLimit = 1'000'000'000'000;
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-// Digits of a plain decimal (at most one point) as an integer and the power of ten that scales it.
-bool readMantissa(std::string_view text, std::size_t& at, std::string& digits, std::int64_t& exponent)
-{
-    bool seenDigit = false;
-    for (; at < text.size() && isDigit(text[at]); ++at) {
-        digits.push_back(text[at]);
-        seenDigit = true;
-    }
-    if (at < text.size() && text[at] == '.') {
-        for (++at; at < text.size() && isDigit(text[at]); ++at) {
-            digits.push_back(text[at]);
-            --exponent;
-            seenDigit = true;
-        }
-    }
-    return seenDigit;
 }
 
 using Limbs = std::vector<std::uint32_t>; // base 10^9, least significant first
@@ -78,17 +60,53 @@ DecimalNumber DecimalNumber::fromParts(bool negative, std::string digits, std::i
     return number;
 }
 
-std::optional<DecimalNumber> DecimalNumber::fromPlainText(std::string_view text)
+std::optional<DecimalNumber::Syntax> DecimalNumber::scanPlain(std::string_view text, std::size_t& at)
 {
-    std::size_t at = 0;
-    std::string digits;
-    std::int64_t exponent = 0;
-    if (!readMantissa(text, at, digits, exponent) || at != text.size())
+    Syntax syntax;
+    const std::size_t start = at;
+    while (at < text.size() && isDigit(text[at]))
+        ++at;
+    syntax.integerDigits = text.substr(start, at - start);
+    if (at < text.size() && text[at] == '.') {
+        const std::size_t fraction = ++at;
+        while (at < text.size() && isDigit(text[at]))
+            ++at;
+        syntax.fractionDigits = text.substr(fraction, at - fraction);
+    }
+    if (syntax.integerDigits.empty() && syntax.fractionDigits.empty()) {
+        at = start;
         return std::nullopt;
-    return fromParts(false, std::move(digits), exponent);
+    }
+    return syntax;
 }
 
-std::optional<DecimalNumber> DecimalNumber::fromFieldText(QStringView text)
+std::optional<DecimalNumber::Syntax> DecimalNumber::scanNumberText(std::string_view text)
+{
+    std::size_t at = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (!text.empty() && (text[0] == '+' || text[0] == '-'))
+        ++at;
+    std::optional<Syntax> syntax = scanPlain(text, at);
+    if (!syntax)
+        return std::nullopt;
+    syntax->negative = negative;
+    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+        ++at;
+        bool negativePower = false;
+        if (at < text.size() && (text[at] == '+' || text[at] == '-'))
+            negativePower = text[at++] == '-';
+        if (at == text.size())
+            return std::nullopt;
+        for (; at < text.size() && isDigit(text[at]); ++at)
+            syntax->power = std::min(syntax->power * 10 + (text[at] - '0'), ExponentLimit);
+        syntax->power = negativePower ? -syntax->power : syntax->power;
+    }
+    if (at != text.size())
+        return std::nullopt;
+    return syntax;
+}
+
+std::optional<std::string> DecimalNumber::asciiTrimmed(QStringView text)
 {
     const QStringView trimmed = text.trimmed();
     std::string ascii;
@@ -98,34 +116,41 @@ std::optional<DecimalNumber> DecimalNumber::fromFieldText(QStringView text)
             return std::nullopt;
         ascii.push_back(char(c.unicode()));
     }
-    return fromNumberText(ascii);
+    return ascii;
+}
+
+DecimalNumber DecimalNumber::fromSyntax(const Syntax& syntax)
+{
+    std::string digits(syntax.integerDigits);
+    digits += syntax.fractionDigits;
+    return fromParts(syntax.negative, std::move(digits), syntax.power - std::int64_t(syntax.fractionDigits.size()));
+}
+
+std::optional<DecimalNumber> DecimalNumber::fromPlainText(std::string_view text)
+{
+    std::size_t at = 0;
+    const std::optional<Syntax> syntax = scanPlain(text, at);
+    if (!syntax || at != text.size())
+        return std::nullopt;
+    return fromSyntax(*syntax);
+}
+
+bool DecimalNumber::isPlainWithBlanks(QStringView text)
+{
+    const std::optional<std::string> ascii = asciiTrimmed(text);
+    return ascii && fromPlainText(*ascii);
+}
+
+std::optional<DecimalNumber> DecimalNumber::fromFieldText(QStringView text)
+{
+    const std::optional<std::string> ascii = asciiTrimmed(text);
+    return ascii ? fromNumberText(*ascii) : std::nullopt;
 }
 
 std::optional<DecimalNumber> DecimalNumber::fromNumberText(std::string_view text)
 {
-    std::size_t at = 0;
-    bool negative = false;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-'))
-        negative = text[at++] == '-';
-    std::string digits;
-    std::int64_t exponent = 0;
-    if (!readMantissa(text, at, digits, exponent))
-        return std::nullopt;
-    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
-        ++at;
-        bool negativePower = false;
-        if (at < text.size() && (text[at] == '+' || text[at] == '-'))
-            negativePower = text[at++] == '-';
-        if (at == text.size())
-            return std::nullopt;
-        std::int64_t power = 0;
-        for (; at < text.size() && isDigit(text[at]); ++at)
-            power = std::min(power * 10 + (text[at] - '0'), ExponentLimit);
-        exponent += negativePower ? -power : power;
-    }
-    if (at != text.size())
-        return std::nullopt;
-    return fromParts(negative, std::move(digits), exponent);
+    const std::optional<Syntax> syntax = scanNumberText(text);
+    return syntax ? std::optional<DecimalNumber>(fromSyntax(*syntax)) : std::nullopt;
 }
 
 int DecimalNumber::compareMagnitude(const DecimalNumber& a, const DecimalNumber& b)

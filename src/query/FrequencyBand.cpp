@@ -1,4 +1,4 @@
-#include "store/FrequencyBand.h"
+#include "query/FrequencyBand.h"
 
 #include <QString>
 #include <charconv>
@@ -17,38 +17,6 @@ bool isBlank(QChar c)
 bool isAsciiSpace(char c)
 {
     return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-// [+-] digits [. digits] [(e|E) [+-] digits], at least one mantissa digit.
-bool isFieldNumber(std::string_view text)
-{
-    std::size_t at = 0;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-'))
-        ++at;
-    bool digits = false;
-    for (; at < text.size() && isDigit(text[at]); ++at)
-        digits = true;
-    if (at < text.size() && text[at] == '.') {
-        for (++at; at < text.size() && isDigit(text[at]); ++at)
-            digits = true;
-    }
-    if (!digits)
-        return false;
-    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
-        ++at;
-        if (at < text.size() && (text[at] == '+' || text[at] == '-'))
-            ++at;
-        if (at == text.size())
-            return false;
-        while (at < text.size() && isDigit(text[at]))
-            ++at;
-    }
-    return at == text.size();
 }
 
 // Splits "A <sign> B [%]" with blanks allowed around every part; the sign is '~' or '-'.
@@ -196,20 +164,13 @@ std::optional<FrequencyBand> FrequencyBand::fromBounds(QStringView low, QStringV
 
 bool FrequencyBand::contains(QStringView fieldText) const
 {
-    const QStringView trimmed = fieldText.trimmed();
-    std::string ascii;
-    ascii.reserve(std::size_t(trimmed.size()));
-    for (const QChar c : trimmed) {
-        if (c.unicode() >= 0x80)
-            return false;
-        ascii.push_back(char(c.unicode()));
-    }
-    return containsNumberText(ascii);
+    const std::optional<std::string> ascii = DecimalNumber::asciiTrimmed(fieldText);
+    return ascii && containsNumberText(*ascii);
 }
 
 bool FrequencyBand::containsNumberText(std::string_view text) const
 {
-    if (!isFieldNumber(text))
+    if (!DecimalNumber::scanNumberText(text))
         return false;
     // The double decides unless it equals a bound's: correctly rounded reading keeps the order
     // (v < w gives double(v) <= double(w)), so only a tie needs the exact comparison.

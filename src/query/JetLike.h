@@ -3,7 +3,6 @@
 #include <QStringView>
 #include <string_view>
 
-class QSqlDatabase;
 class QString;
 struct sqlite3;
 
@@ -22,7 +21,13 @@ Outcome match(QStringView pattern, QStringView value);
 // Same result as match() on the decoded texts; pure ASCII input is matched on the bytes without allocating.
 Outcome matchUtf8(std::string_view pattern, std::string_view value);
 
-// Replaces the connection's like(pattern, value), so "value LIKE pattern" in SQL uses these rules.
+// value Like '*' + text + '*', without building the pattern when both are plain ASCII.
+Outcome containsUtf8(std::string_view value, std::string_view text);
+
+// The name of containsUtf8 as an SQL function: OrvoContains(value, text).
+constexpr const char* ContainsFunction = "OrvoContains";
+
+// Replaces the connection's like(pattern, value), so "value LIKE pattern" in SQL uses these rules,
+// and adds OrvoContains.
 bool registerOn(sqlite3* handle, QString* error);
-bool registerOn(const QSqlDatabase& db, QString* error);
 } // namespace JetLike

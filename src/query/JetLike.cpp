@@ -1,10 +1,7 @@
-#include "JetLike.h"
+#include "query/JetLike.h"
 
 #include <QChar>
-#include <QSqlDatabase>
-#include <QSqlDriver>
 #include <QString>
-#include <QVariant>
 #include <cstddef>
 #include <sqlite3.h>
 #include <string>
@@ -204,22 +201,16 @@ bool isAscii(std::string_view text)
     return true;
 }
 
-void likeFunction(sqlite3_context* context, int argumentCount, sqlite3_value** arguments)
+std::string_view textOf(sqlite3_value* argument)
 {
-    if (argumentCount != 2 || sqlite3_value_type(arguments[0]) == SQLITE_NULL ||
-        sqlite3_value_type(arguments[1]) == SQLITE_NULL) {
-        sqlite3_result_null(context);
-        return;
-    }
-    // Numbers take part as their SQLite text, so 728 and '728' are alike.
-    const auto text = [](sqlite3_value* argument) {
-        const auto* characters = reinterpret_cast<const char*>(sqlite3_value_text(argument));
-        const int bytes = sqlite3_value_bytes(argument);
-        return characters ? std::string_view(characters, static_cast<std::size_t>(bytes)) : std::string_view();
-    };
-    const std::string_view pattern = text(arguments[0]);
-    const std::string_view value = text(arguments[1]);
-    switch (JetLike::matchUtf8(pattern, value)) {
+    const auto* characters = reinterpret_cast<const char*>(sqlite3_value_text(argument));
+    const int bytes = sqlite3_value_bytes(argument);
+    return characters ? std::string_view(characters, static_cast<std::size_t>(bytes)) : std::string_view();
+}
+
+void setResult(sqlite3_context* context, JetLike::Outcome outcome, std::string_view pattern)
+{
+    switch (outcome) {
     case JetLike::Outcome::Match:
         sqlite3_result_int(context, 1);
         break;
@@ -235,12 +226,67 @@ void likeFunction(sqlite3_context* context, int argumentCount, sqlite3_value** a
     }
 }
 
+// like(pattern, value); numbers take part as their SQLite text, so 728 and '728' are alike.
+void likeFunction(sqlite3_context* context, int argumentCount, sqlite3_value** arguments)
+{
+    if (argumentCount != 2 || sqlite3_value_type(arguments[0]) == SQLITE_NULL ||
+        sqlite3_value_type(arguments[1]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const std::string_view pattern = textOf(arguments[0]);
+    setResult(context, JetLike::matchUtf8(pattern, textOf(arguments[1])), pattern);
+}
+
+// OrvoContains(value, text).
+void containsFunction(sqlite3_context* context, int, sqlite3_value** arguments)
+{
+    if (sqlite3_value_type(arguments[0]) == SQLITE_NULL || sqlite3_value_type(arguments[1]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const std::string_view text = textOf(arguments[1]);
+    const JetLike::Outcome outcome = JetLike::containsUtf8(textOf(arguments[0]), text);
+    setResult(context, outcome, outcome == JetLike::Outcome::BadPattern ? "*" + std::string(text) + "*" : "");
+}
+
 void setError(QString* error, const QString& text)
 {
-    if (error) {
+    if (error)
         *error = text;
-    }
 }
+
+bool hasWildcard(std::string_view text)
+{
+    for (const char c : text) {
+        if (c == '*' || c == '?' || c == '#' || c == '[')
+            return true;
+    }
+    return false;
+}
+
+char foldAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
+}
+
+bool containsFolded(std::string_view value, std::string_view text)
+{
+    if (text.empty())
+        return true;
+    const char first = foldAscii(text[0]);
+    for (std::size_t at = 0; at + text.size() <= value.size(); ++at) {
+        if (foldAscii(value[at]) != first)
+            continue;
+        std::size_t i = 1;
+        while (i < text.size() && foldAscii(value[at + i]) == foldAscii(text[i]))
+            ++i;
+        if (i == text.size())
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 namespace JetLike {
@@ -260,29 +306,33 @@ Outcome matchUtf8(std::string_view pattern, std::string_view value)
                  QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
 }
 
+Outcome containsUtf8(std::string_view value, std::string_view text)
+{
+    // Plain ASCII on both sides compares folded bytes; anything else goes through Like itself.
+    if (isAscii(text) && !hasWildcard(text) && isAscii(value))
+        return containsFolded(value, text) ? Outcome::Match : Outcome::NoMatch;
+    std::string pattern = "*";
+    pattern.append(text);
+    pattern.push_back('*');
+    return matchUtf8(pattern, value);
+}
+
 bool registerOn(sqlite3* handle, QString* error)
 {
     if (!handle) {
         setError(error, QStringLiteral("No open SQLite connection to add the Like function to."));
         return false;
     }
-    const int result = sqlite3_create_function_v2(handle, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                                                  &likeFunction, nullptr, nullptr, nullptr);
-    if (result != SQLITE_OK) {
+    const QByteArray contains = QByteArray(ContainsFunction);
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    if (sqlite3_create_function_v2(handle, "like", 2, flags, nullptr, &likeFunction, nullptr, nullptr, nullptr) !=
+            SQLITE_OK ||
+        sqlite3_create_function_v2(handle, contains.constData(), 2, flags, nullptr, &containsFunction, nullptr,
+                                   nullptr, nullptr) != SQLITE_OK) {
         setError(error,
                  QStringLiteral("Could not add the Like function: %1").arg(QString::fromUtf8(sqlite3_errmsg(handle))));
         return false;
     }
     return true;
-}
-
-bool registerOn(const QSqlDatabase& db, QString* error)
-{
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (!db.isOpen() || !handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) {
-        setError(error, QStringLiteral("The database connection is not an open SQLite connection."));
-        return false;
-    }
-    return registerOn(*static_cast<sqlite3* const*>(handle.constData()), error);
 }
 } // namespace JetLike

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "query/RecordQuery.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+
+// What a file's frequency index offers a search (see FrequencyIndex::offer).
+struct FrequencyIndexOffer
+{
+    bool byText = false;   // every value's text, kept by its triggers
+    bool byNumber = false; // ... and the number each text stands for
+};
+
+struct PlannerOptions
+{
+    // The plain scan: every record tested through the SQL functions, term by term as the query
+    // text reads. Every other way of finding the records is held to it.
+    bool reference = false;
+    FrequencyIndexOffer index;
+};
+
+// How the store finds a search's records, and the SQL for it with the search's values bound,
+// never pasted into the text.
+struct QueryPlan
+{
+    enum class Strategy
+    {
+        Reference,        // the query's own terms on every record
+        AllRecords,       // every record in list order
+        Contains,         // one contains test a field for a word search
+        DescriptionRange, // a range of the description index for a start
+        FrequencyIndex,   // the index entries with the number's text
+        FrequencyBand,    // the index entries whose number lies in the band
+        Translated        // a query text from elsewhere, translated as written
+    };
+
+    struct Statement
+    {
+        QByteArray sql;
+        QVariantList values;
+    };
+
+    Strategy strategy = Strategy::Reference;
+    QString error; // set when there is no plan
+    QStringList fields;
+    // The rowid and Description of every record found, in list order.
+    Statement keys;
+    // Only the first record is read at once; the rest when asked (a list of every record).
+    bool firstRowOnly = false;
+    // A frequency band: its records' rowids in any order, and every record's keys in list
+    // order. The reader walks the list for them when they are many (see RecordKeys::read).
+    Statement members;
+    Statement walk;
+
+    bool ok() const { return error.isEmpty(); }
+};
+
+namespace QueryPlanner {
+
+QueryPlan plan(const RecordQuery& query, const PlannerOptions& options);
+// A query text that is no RecordQuery's: translated for SQLite as it is written.
+QueryPlan planText(const QString& queryText);
+
+const char* name(QueryPlan::Strategy strategy);
+
+} // namespace QueryPlanner
