@@ -6,6 +6,7 @@
 #include "exchange/FieldMapping.h"
 #include "store/FindSearch.h"
 #include "store/OrvoDatabase.h"
+#include "store/OutputFile.h"
 #include "exchange/RecordExport.h"
 #include "exchange/RecordImport.h"
 
@@ -13,7 +14,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSqlDatabase>
 #include <QUuid>
 #include <cmath>
@@ -115,7 +115,7 @@ int DataTool::run(const QStringList& arguments)
         QStringLiteral("skip-duplicates"),
         QStringLiteral("import: leaves out every record equal in all fields to one already stored."));
     const QCommandLineOption out(QStringLiteral("out"),
-                                 QStringLiteral("export, find: the CSV file to write (default: standard output)."),
+                                 QStringLiteral("export, find: the CSV file to write (default, or -: standard output)."),
                                  QStringLiteral("FILE"));
     const QCommandLineOption excel(
         QStringLiteral("excel"),
@@ -260,20 +260,21 @@ int DataTool::importRecords(const QString& file, const QString& dbPath, const QS
 int DataTool::exportRecords(const QString& dbPath, const QString& querySql, const QString& outPath,
                             bool byteOrderMark)
 {
+    const bool toStandardOutput = outPath.isEmpty() || outPath == QLatin1String("-");
     OpenDatabase database;
     if (const Outcome opened = database.open(dbPath); !opened) {
         complain(QStringLiteral("The database %1 cannot be opened: %2").arg(native(dbPath), opened.error));
         return Failure;
     }
     QIODevice* device = &m_out;
-    std::unique_ptr<QSaveFile> file;
-    if (!outPath.isEmpty()) {
-        file = std::make_unique<QSaveFile>(outPath);
-        if (!file->open(QIODevice::WriteOnly)) {
+    std::unique_ptr<OutputFile> file;
+    if (!toStandardOutput) {
+        file = std::make_unique<OutputFile>(outPath);
+        if (!file->open()) {
             complain(QStringLiteral("%1 cannot be written: %2").arg(native(outPath), file->errorString()));
             return Failure;
         }
-        device = file.get();
+        device = &file->device();
     }
     RecordExport::Options options;
     options.querySql = querySql;
@@ -293,7 +294,7 @@ int DataTool::exportRecords(const QString& dbPath, const QString& querySql, cons
     m_err.write(QStringLiteral("%1 %2 records%3.\n")
                     .arg(querySql.isEmpty() ? QStringLiteral("Exported") : QStringLiteral("Found"))
                     .arg(written)
-                    .arg(outPath.isEmpty() ? QString() : QStringLiteral(" to ") + native(outPath))
+                    .arg(toStandardOutput ? QString() : QStringLiteral(" to ") + native(outPath))
                     .toUtf8());
     return Success;
 }

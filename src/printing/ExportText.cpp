@@ -1,8 +1,9 @@
 #include "printing/ExportText.h"
 
+#include "store/OutputFile.h"
+
 #include <QDir>
 #include <QLocale>
-#include <QSaveFile>
 
 namespace ExportText {
 
@@ -45,14 +46,14 @@ void LineWriter::line(const QString& text)
 Outcome writeFile(const QString& path, const std::function<void(LineWriter&)>& writeLines)
 {
     const QString shownPath = QDir::toNativeSeparators(path);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    OutputFile file(path);
+    if (!file.open())
         return Outcome::failure(QStringLiteral("Could not write %1: %2").arg(shownPath, file.errorString()));
-    LineWriter writer(file);
+    LineWriter writer(file.device());
     writeLines(writer);
     if (writer.failed()) {
         const QString reason = file.errorString();
-        file.cancelWriting();
+        file.cancel();
         return Outcome::failure(QStringLiteral("Could not write %1: %2").arg(shownPath, reason));
     }
     if (!file.commit())

@@ -40,7 +40,8 @@ private:
 };
 
 // Writes the whole file or nothing: the lines go to a file beside it that replaces the old
-// one only when every line was written. The error names the full path and the reason.
+// one only when every line was written (a pipe or a device in its place is written directly).
+// The error names the full path and the reason.
 Outcome writeFile(const QString& path, const std::function<void(LineWriter&)>& writeLines);
 
 } // namespace ExportText

@@ -10,6 +10,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -68,6 +72,8 @@ private slots:
     void refusesWrongCommandLines_data();
     void refusesWrongCommandLines();
     void importsAndExportsOrvosDatabase();
+    void writesToEveryKindOfTarget_data();
+    void writesToEveryKindOfTarget();
     void findsFrequencies_data();
     void findsFrequencies();
     void refusedImportChangesNothing_data();
@@ -134,6 +140,55 @@ void TestDataTool::importsAndExportsOrvosDatabase()
     QCOMPARE(run.status, 0);
     QCOMPARE(run.outBytes, bytes.mid(3));
     QCOMPARE(run.err, QStringLiteral("Exported 3 records.\n"));
+}
+
+void TestDataTool::writesToEveryKindOfTarget_data()
+{
+    QTest::addColumn<QString>("target"); // what --out names in the folder, or "-"
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message"); // %1 is the target
+
+    QTest::newRow("standard output") << "-" << 0 << "Exported 2 records.\n";
+    // Renamed over, the pipe would become a plain file and its reader would get nothing.
+    QTest::newRow("named pipe") << "pipe" << 0 << "Exported 2 records to %1.\n";
+    // A node of /dev/full's kind made in the test's folder: a fault must not replace the machine's.
+    QTest::newRow("full device") << "full" << 1 << "%1 cannot be written: No space left on device";
+}
+
+void TestDataTool::writesToEveryKindOfTarget()
+{
+    QFETCH(QString, target);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    ToolFixture fixture;
+    const QString db = fixture.path(QStringLiteral("freqs.mdb"));
+    createDatabase(db, {TestRecord::make(QStringLiteral("Echo"), QStringLiteral("c"), {"728"}),
+                        TestRecord::make(QStringLiteral("Delta"))});
+    const QByteArray csv = fixture.run({"export", "--db", db}).outBytes;
+    const QString out = target == QLatin1String("-") ? target : fixture.path(target);
+    const QByteArray node = QFile::encodeName(out);
+    int pipe = -1;
+    if (target == QLatin1String("pipe")) {
+        QVERIFY(::mkfifo(node.constData(), 0600) == 0);
+        // Open for reading and writing, the pipe has a reader at once and never blocks this test.
+        QVERIFY((pipe = ::open(node.constData(), O_RDWR | O_NONBLOCK)) >= 0);
+    } else if (target == QLatin1String("full") && ::mknod(node.constData(), S_IFCHR | 0600, makedev(1, 7)) != 0) {
+        QSKIP("Making a device node takes root.");
+    }
+
+    const Run run = fixture.run({"export", "--db", db, "--out", out});
+    QCOMPARE(run.status, status);
+    QVERIFY2(run.err.contains(message.arg(QDir::toNativeSeparators(out))), qPrintable(run.err));
+    QByteArray written = run.outBytes;
+    if (pipe >= 0) {
+        written.resize(65536);
+        written.resize(int(qMax<ssize_t>(0, ::read(pipe, written.data(), written.size()))));
+        ::close(pipe);
+    }
+    QCOMPARE(written, status == 0 ? csv : QByteArray());
+    struct stat kind = {};
+    QVERIFY(target == QLatin1String("-") ||
+            (::stat(node.constData(), &kind) == 0 && (pipe >= 0 ? S_ISFIFO(kind.st_mode) : S_ISCHR(kind.st_mode))));
 }
 
 void TestDataTool::findsFrequencies_data()
