@@ -2,11 +2,14 @@
 
 #include "store/Outcome.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 class SqliteFile;
+class WriterLock;
 
 // Repairs and compacts the database file in place. The compacted copy is written beside it,
 // checked, synced to disk and renamed over the original in one step, so the file under its
@@ -57,6 +60,9 @@ public:
     // Test hook: the step fails as if the system had refused it, after it has done its work;
     // Replace fails before renaming, since a rename that happened did not fail.
     void failAt(Step step) { m_failAt = step; }
+    // Called as each step begins and, while the engine works, about ten times a second, so that
+    // a window can repaint; a test widens the gap between two steps through it.
+    void setProgress(std::function<void(Step)> progress) { m_progress = std::move(progress); }
 
     Result run();
 
@@ -67,12 +73,14 @@ public:
     QString damagedCopyPath() const;
 
 private:
+    void begin(Step step);
+    void followEngine(SqliteFile& file);
     Outcome checked(Step step, const Outcome& done) const;
     Result fail(Result result, Step step, const QString& reason);
     Outcome removeTemporaryFiles() const;
-    Outcome openOriginal(SqliteFile& original, bool* damaged, qint64* records) const;
+    Outcome openOriginal(SqliteFile& original, WriterLock& lock, bool* damaged, qint64* records);
     Outcome compactInto(SqliteFile& original, bool* damaged) const;
-    Outcome checkCopy(qint64 expectedRecords, bool* damaged = nullptr) const;
+    Outcome checkCopy(qint64 expectedRecords, bool* damaged = nullptr);
     Outcome rebuildFrequencyIndex() const;
     Outcome keepDamagedCopy();
 
@@ -80,4 +88,8 @@ private:
     QString m_temporaryPath;
     QString m_damagedCopy;
     std::optional<Step> m_failAt;
+    std::function<void(Step)> m_progress;
+    Step m_step = Step::RemoveLeftover;
+    bool m_locked = false;
+    QElapsedTimer m_sinceProgress;
 };

@@ -1,9 +1,19 @@
 #include "store/SqliteFile.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QThread>
+#include <cerrno>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace {
+
+constexpr int BusyTimeoutMs = 2000;
+// Where the engine's unix layer takes a writer's reserved lock: the byte after PENDING_BYTE.
+constexpr off_t ReservedByte = 0x40000001;
 
 bool meansDamage(int code)
 {
@@ -29,7 +39,7 @@ Outcome SqliteFile::open(const QString& path, Mode mode)
         close();
         return Outcome::failure(reason);
     }
-    sqlite3_busy_timeout(m_handle, 2000);
+    sqlite3_busy_timeout(m_handle, BusyTimeoutMs);
     return Outcome::success();
 }
 
@@ -101,6 +111,49 @@ Outcome SqliteFile::countRows(const QString& table, qint64* count)
         return Outcome::failure(lastError());
     *count = sqlite3_column_int64(query.get(), 0);
     return Outcome::success();
+}
+
+bool SqliteFile::changeWaiting(const QString& path)
+{
+    QFile journal(path + QStringLiteral("-journal"));
+    return journal.open(QIODevice::ReadOnly) && journal.read(8) == QByteArray("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8);
+}
+
+Outcome WriterLock::acquire(const QString& path)
+{
+    release();
+    const QByteArray name = QFile::encodeName(path);
+    const int file = ::open(name.constData(), O_RDWR | O_CLOEXEC);
+    // Nobody may write a file that cannot be opened for writing: it needs no lock.
+    if (file < 0)
+        return errno == EACCES || errno == EROFS ? Outcome::success() : Outcome::failure(qt_error_string(errno));
+    struct flock byte = {};
+    byte.l_type = F_WRLCK;
+    byte.l_whence = SEEK_SET;
+    byte.l_start = ReservedByte;
+    byte.l_len = 1;
+    QElapsedTimer waited;
+    waited.start();
+    while (::fcntl(file, F_OFD_SETLK, &byte) != 0) {
+        const int error = errno;
+        if ((error != EAGAIN && error != EACCES) || waited.elapsed() >= BusyTimeoutMs) {
+            ::close(file);
+            if (error != EAGAIN && error != EACCES)
+                return Outcome::failure(qt_error_string(error));
+            return Outcome::locked(QStringLiteral("Another program is changing %1. Try again when it has finished.")
+                                       .arg(QFileInfo(path).fileName()));
+        }
+        QThread::msleep(20);
+    }
+    m_file = file;
+    return Outcome::success();
+}
+
+void WriterLock::release()
+{
+    if (m_file >= 0)
+        ::close(m_file);
+    m_file = -1;
 }
 
 SqliteStatement::SqliteStatement(SqliteFile& file, const QString& sql)

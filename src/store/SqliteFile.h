@@ -48,8 +48,31 @@ public:
     // Rows of a table (failure when the table is missing or unreadable).
     Outcome countRows(const QString& table, qint64* count);
 
+    // A change that a program left unfinished is waiting in the file's journal; the next
+    // connection that may write undoes it.
+    static bool changeWaiting(const QString& path);
+
 private:
     sqlite3* m_handle = nullptr;
+};
+
+// Keeps every other writer out of a database file while readers go on: it holds the byte that
+// the engine's writers lock before they change the file. The lock belongs to its own open file
+// description, so the engine closing its own handles on the file does not drop it.
+class WriterLock
+{
+public:
+    WriterLock() = default;
+    ~WriterLock() { release(); }
+    WriterLock(const WriterLock&) = delete;
+    WriterLock& operator=(const WriterLock&) = delete;
+
+    // Waits as long as a writer of the engine would for one that is at work.
+    Outcome acquire(const QString& path);
+    void release();
+
+private:
+    int m_file = -1;
 };
 
 // A prepared statement that finalizes itself.

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
@@ -56,7 +57,7 @@ void TestDatabaseRepair::keepsEveryRecord_data()
     QTest::addColumn<QVector<TestRecord>>("records");
     QTest::addColumn<QString>("sql");
     QTest::addColumn<bool>("shrinks");
-    QTest::addColumn<QString>("leftover"); // garbage left by an interrupted run
+    QTest::addColumn<QString>("leftover"); // garbage left by an interrupted run, or "import" by another program
 
     QTest::newRow("empty table") << QVector<TestRecord>() << QString() << false << QString();
     QTest::newRow("one record of nulls") << QVector<TestRecord>{TestRecord::make(nullText())} << QString() << false
@@ -68,6 +69,8 @@ void TestDatabaseRepair::keepsEveryRecord_data()
     QTest::newRow("leftover newFreq.mdb") << manyRecords(30) << QString() << false << "newFreq.mdb";
     // A journal beside the new file would roll it back into the leftover's pages.
     QTest::newRow("leftover journal") << manyRecords(30) << QString() << false << "newFreq.mdb-journal";
+    // Committed to the original after the copy was taken, its records would go with the old file.
+    QTest::newRow("another program imports meanwhile") << manyRecords(30) << QString() << false << "import";
 }
 
 void TestDatabaseRepair::keepsEveryRecord()
@@ -77,7 +80,8 @@ void TestDatabaseRepair::keepsEveryRecord()
     QFETCH(bool, shrinks);
     QFETCH(QString, leftover);
     createDatabase(path(), records);
-    if (!leftover.isEmpty())
+    const bool importing = leftover == QLatin1String("import");
+    if (!leftover.isEmpty() && !importing)
         writeFile(path(leftover), QByteArray(5000, 'x'));
     QVERIFY(sql.isEmpty() || execute(path(), sql));
     QCOMPARE(rowsOf(path(), "PRAGMA freelist_count").first().mid(1).toInt() > 20, shrinks);
@@ -87,8 +91,18 @@ void TestDatabaseRepair::keepsEveryRecord()
     const QFile::Permissions owner = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
     QVERIFY(QFile::setPermissions(path(), owner));
 
-    const DatabaseRepair::Result result = repair();
+    DatabaseRepair repair(path(), path("newFreq.mdb"));
+    QTemporaryDir elsewhere;
+    writeFile(elsewhere.filePath("ten.csv"), "Description\r\n" + QByteArray("Imported\r\n").repeated(10));
+    int imported = -1;
+    repair.setProgress([&](Step step) {
+        if (importing && step == Step::Replace && imported < 0)
+            imported = QProcess::execute(ORVO_DATA_EXECUTABLE, {"import", elsewhere.filePath("ten.csv"), "--db", path()});
+    });
+    const DatabaseRepair::Result result = repair.run();
 
+    // Nothing is lost: the other program is told that it could not write.
+    QCOMPARE(imported, importing ? 1 : -1);
     QVERIFY2(result.ok && !result.damaged, qPrintable(result.message()));
     QCOMPARE(result.message(), QStringLiteral("FREQ.MDB file successfully repaired and compacted."));
     QCOMPARE(result.title(), QStringLiteral("Good News !"));
