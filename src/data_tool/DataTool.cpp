@@ -114,9 +114,9 @@ int DataTool::run(const QStringList& arguments)
     const QCommandLineOption skipDuplicates(
         QStringLiteral("skip-duplicates"),
         QStringLiteral("import: leaves out every record equal in all fields to one already stored."));
-    const QCommandLineOption out(QStringLiteral("out"),
-                                 QStringLiteral("export, find: the CSV file to write (default, or -: standard output)."),
-                                 QStringLiteral("FILE"));
+    const QCommandLineOption out(
+        QStringLiteral("out"), QStringLiteral("export, find: the CSV file to write (default, or -: standard output)."),
+        QStringLiteral("FILE"));
     const QCommandLineOption excel(
         QStringLiteral("excel"),
         QStringLiteral("export, find: starts the file with a byte-order mark, so that spreadsheet programs read UTF-8."));

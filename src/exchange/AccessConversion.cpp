@@ -117,9 +117,9 @@ Result convert(const QString& dbPath, const SourceFactory& openSource)
                                               .arg(QDir::toNativeSeparators(result.keptPath)));
         return result;
     }
-    const bool placed = linked ? ::rename(QFile::encodeName(converted).constData(),
-                                          QFile::encodeName(dbPath).constData()) == 0
-                               : QFile::rename(converted, dbPath);
+    const bool placed =
+        linked ? ::rename(QFile::encodeName(converted).constData(), QFile::encodeName(dbPath).constData()) == 0
+               : QFile::rename(converted, dbPath);
     if (!placed) {
         if (linked)
             QFile::remove(result.keptPath);

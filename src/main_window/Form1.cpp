@@ -454,6 +454,9 @@ void Form1::RandCDB_Click()
     Text3->clear();
 
     DatabaseRepair repair(shared.DbPath, QDir(shared.AppDir).filePath(QStringLiteral("newFreq.mdb")));
+    // A large or damaged file takes a while: the window repaints meanwhile.
+    repair.setProgress(
+        [](DatabaseRepair::Step) { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     const DatabaseRepair::Result repaired = repair.run();
     m_services.messages.inform(this, repaired.message(), repaired.title());
 
