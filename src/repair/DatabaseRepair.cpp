@@ -144,7 +144,7 @@ Outcome DatabaseRepair::removeTemporaryFiles() const
 {
     // Only this command creates the file, so one that exists is left by an interrupted run;
     // its journal would otherwise be taken for the new file's own.
-    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+    for (const char* suffix : {"", "-journal", "-wal", "-shm", "-whole"}) {
         const QString path = m_temporaryPath + QLatin1String(suffix);
         const QFileInfo info(path);
         if (!info.exists() && !info.isSymLink())
@@ -182,7 +182,8 @@ Outcome DatabaseRepair::openOriginal(SqliteFile& original, WriterLock& lock, boo
                                               "Try again."));
     followEngine(original);
     const Outcome counted = original.countRows(RecordTable, records);
-    *damaged = !counted && original.lastErrorMeansDamage();
+    m_cutShortTo = SqliteFile::cutShortTo(m_databasePath);
+    *damaged = (!counted && original.lastErrorMeansDamage()) || m_cutShortTo >= 0;
     return *damaged ? Outcome::success() : counted;
 }
 
@@ -227,6 +228,25 @@ Outcome DatabaseRepair::checkCopy(qint64 expectedRecords, bool* damaged)
         return Outcome::failure(
             QStringLiteral("The new file holds %1 instead of %2.").arg(records(count), records(expectedRecords)));
     return Outcome::success();
+}
+
+QString DatabaseRepair::wholePagesPath() const
+{
+    return m_temporaryPath + QStringLiteral("-whole");
+}
+
+// The engine reads the bytes lost from a file cut short as zeros, and a value read from them
+// would be wrong. The salvage reads a copy without the partial last page instead: the records
+// of that page cannot be read there, and are counted as lost.
+Outcome DatabaseRepair::openWholePages(SqliteFile& whole)
+{
+    if (!QFile::copy(m_databasePath, wholePagesPath()) || !QFile::resize(wholePagesPath(), m_cutShortTo))
+        return Outcome::failure(QStringLiteral("%1 could not be written.").arg(wholePagesPath()));
+    if (const Outcome opened = whole.open(wholePagesPath(), SqliteFile::Mode::Existing); !opened)
+        return opened;
+    followEngine(whole);
+    // The engine takes the file as it is, instead of refusing all of it for the pages it lacks.
+    return whole.exec(QStringLiteral("PRAGMA writable_schema = ON"));
 }
 
 // The index of frequency values was copied as it could be read, so it may name records that
@@ -286,8 +306,13 @@ DatabaseRepair::Result DatabaseRepair::run()
             if (const Outcome removed = removeTemporaryFiles(); !removed)
                 return fail(result, Step::SaveReadableRows, removed.error);
             result.damaged = true;
+            SqliteFile whole;
+            if (const Outcome o = m_cutShortTo >= 0 ? openWholePages(whole) : Outcome::success(); !o)
+                return fail(result, Step::SaveReadableRows, o.error);
             const DatabaseSalvage::Report report =
-                DatabaseSalvage::copyReadable(original, m_temporaryPath, RecordTable);
+                DatabaseSalvage::copyReadable(whole.handle() ? whole : original, m_temporaryPath, RecordTable);
+            whole.close();
+            QFile::remove(wholePagesPath());
             if (const Outcome o = checked(Step::SaveReadableRows, report.copied); !o)
                 return fail(result, Step::SaveReadableRows, o.error);
             expectedRecords = report.savedRows;

@@ -81,6 +81,8 @@ private:
     Outcome openOriginal(SqliteFile& original, WriterLock& lock, bool* damaged, qint64* records);
     Outcome compactInto(SqliteFile& original, bool* damaged) const;
     Outcome checkCopy(qint64 expectedRecords, bool* damaged = nullptr);
+    QString wholePagesPath() const;
+    Outcome openWholePages(SqliteFile& whole);
     Outcome rebuildFrequencyIndex() const;
     Outcome keepDamagedCopy();
 
@@ -91,5 +93,6 @@ private:
     std::function<void(Step)> m_progress;
     Step m_step = Step::RemoveLeftover;
     bool m_locked = false;
+    qint64 m_cutShortTo = -1;
     QElapsedTimer m_sinceProgress;
 };

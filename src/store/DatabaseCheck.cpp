@@ -1,6 +1,7 @@
 #include "store/DatabaseCheck.h"
 
 #include "store/OrvoDatabase.h"
+#include "store/SqliteFile.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -64,6 +65,8 @@ Report run(const QString& path)
     case OrvoDatabase::FileKind::SQLite:
         break;
     }
+    if (SqliteFile::cutShortTo(path) >= 0)
+        report.problems << QStringLiteral("The file has been cut short: it holds fewer bytes than its pages take.");
     const QString connection = QStringLiteral("orvo-check-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);

@@ -113,6 +113,28 @@ Outcome SqliteFile::countRows(const QString& table, qint64* count)
     return Outcome::success();
 }
 
+qint64 SqliteFile::cutShortTo(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray header = file.read(100);
+    const auto number = [&header](int at, int bytes) {
+        qint64 value = 0;
+        for (int i = 0; i < bytes; ++i)
+            value = (value << 8) | uchar(header.at(at + i));
+        return value;
+    };
+    // The page count in the header is valid only when the change counter beside it matches
+    // (and a write-ahead log may hold pages the file does not yet have).
+    if (header.size() < 100 || header.mid(24, 4) != header.mid(92, 4) || QFileInfo::exists(path + QStringLiteral("-wal")))
+        return -1;
+    const qint64 pageSize = number(16, 2) == 1 ? 65536 : number(16, 2);
+    if (pageSize == 0 || file.size() >= number(28, 4) * pageSize)
+        return -1;
+    return file.size() / pageSize * pageSize;
+}
+
 bool SqliteFile::changeWaiting(const QString& path)
 {
     QFile journal(path + QStringLiteral("-journal"));

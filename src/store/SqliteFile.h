@@ -48,6 +48,10 @@ public:
     // Rows of a table (failure when the table is missing or unreadable).
     Outcome countRows(const QString& table, qint64* count);
 
+    // A file cut short reads as if its lost bytes were zeros, so that every other check passes
+    // and a value changes. When the file is shorter than its header says: the length of the
+    // whole pages that it still has; otherwise -1.
+    static qint64 cutShortTo(const QString& path);
     // A change that a program left unfinished is waiting in the file's journal; the next
     // connection that may write undoes it.
     static bool changeWaiting(const QString& path);
