@@ -33,7 +33,8 @@ Commands:
                 CSV in the same form: a number (728), a tolerance (728~1,
                 728~0.5%) or a range (720-730).
   check         Checks the database's integrity and counts its records.
-                Exit status 0 when it is sound, 1 when it is not.
+                Exit status 0 when it is sound, 1 when it is not, 3 when a
+                change that was interrupted waits to be undone.
 
 CSV files are UTF-8 (a leading byte-order mark is accepted) with a header
 line naming the columns: Description,Comments,F1,...,F40 in an export. Fields
@@ -302,6 +303,13 @@ int DataTool::exportRecords(const QString& dbPath, const QString& querySql, cons
 int DataTool::checkDatabase(const QString& dbPath)
 {
     const DatabaseCheck::Report report = DatabaseCheck::run(dbPath);
+    if (report.changeWaiting) {
+        say(QStringLiteral("%1 cannot be checked yet: a change that a program left unfinished when it stopped is "
+                           "waiting to be undone. Opening the database for writing undoes it: start Orvo on it, or "
+                           "run orvo-data repair --db %1. Then check again.\n")
+                .arg(native(dbPath)));
+        return ChangeWaiting;
+    }
     if (report.sound()) {
         say(QStringLiteral("%1 is sound: %2 records.\n").arg(native(dbPath)).arg(report.records));
         return Success;

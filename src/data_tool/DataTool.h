@@ -15,7 +15,8 @@ public:
     {
         Success = 0,
         Failure = 1,
-        UsageError = 2
+        UsageError = 2,
+        ChangeWaiting = 3 // check: an interrupted change waits to be undone
     };
 
     DataTool(QIODevice& out, QIODevice& err);

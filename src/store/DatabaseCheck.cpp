@@ -7,6 +7,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
+#include <sqlite3.h>
 
 namespace DatabaseCheck {
 namespace {
@@ -18,6 +19,7 @@ void checkOpen(QSqlDatabase& db, Report& report)
     QSqlQuery query(db);
     if (!query.exec(QStringLiteral("PRAGMA integrity_check(%1)").arg(MostProblemsListed))) {
         report.problems << query.lastError().text();
+        report.changeWaiting = (query.lastError().nativeErrorCode().toInt() & 0xff) == SQLITE_READONLY;
         return;
     }
     while (query.next()) {
@@ -79,6 +81,7 @@ Report run(const QString& path)
         db.close();
     }
     QSqlDatabase::removeDatabase(connection);
+    report.changeWaiting = report.changeWaiting && SqliteFile::changeWaiting(path);
     return report;
 }
 

@@ -312,6 +312,7 @@ void TestDataTool::checks_data()
     QTest::newRow("damaged pages") << "damaged" << 1 << "is not sound:";
     // The engine reads the lost byte as a zero: its own check passes.
     QTest::newRow("cut short by a byte") << "cut" << 1 << "The file has been cut short";
+    QTest::newRow("interrupted change") << "interrupted" << 3 << "a change that a program left unfinished";
 }
 
 void TestDataTool::checks()
@@ -333,6 +334,7 @@ void TestDataTool::checks()
     if (kind == QLatin1String("damaged"))
         QVERIFY(DatabaseFiles::damagePage(db, DatabaseFiles::TableLeaf));
     QVERIFY(kind != QLatin1String("cut") || QFile::resize(db, QFileInfo(db).size() - 1));
+    QVERIFY(kind != QLatin1String("interrupted") || DatabaseFiles::interruptChange(db));
     const QByteArray before = fileHash(db);
 
     const Run run = fixture.run({"check", "--db", db});

@@ -72,6 +72,21 @@ inline bool execute(const QString& path, const QString& sql)
     return done;
 }
 
+// The file and its journal as a program killed in the middle of a change leaves them.
+inline bool interruptChange(const QString& path)
+{
+    const QString copy = path + QStringLiteral(".copy");
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    // The small cache makes the change write pages to the file before it ends.
+    const bool begun = sqlite3_exec(db, "PRAGMA cache_size = 1; BEGIN; UPDATE Main SET Comments = 'x'", nullptr,
+                                    nullptr, nullptr) == SQLITE_OK;
+    const bool copied = begun && QFile::copy(path, copy) && QFile::copy(path + "-journal", copy + "-journal");
+    sqlite3_close_v2(db); // rolls the change back
+    return copied && QFile::remove(path) && QFile::rename(copy, path) &&
+           QFile::rename(copy + "-journal", path + "-journal");
+}
+
 // Records of every storage class, large enough together to fill many pages.
 inline QVector<TestRecord> manyRecords(int count)
 {
