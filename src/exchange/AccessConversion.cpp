@@ -39,7 +39,7 @@ ImportReport importInto(const QString& path, TableSource& source)
         if (db.open())
             report = RecordImport::run(source, FieldMapping(), db);
         else
-            report.outcome = Outcome::failure(db.lastError().text());
+            report.outcome = Outcome::failure(OrvoDatabase::errorText(db.lastError()));
         db.close();
     }
     QSqlDatabase::removeDatabase(connection);

@@ -34,11 +34,11 @@ public:
 
         const QString fields = QStringLiteral("SELECT ") + OrvoDatabase::fieldNames().join(QStringLiteral(", "));
         if (m_byKeys && !m_record.prepare(fields + QStringLiteral(" FROM Main WHERE rowid = ?")))
-            return Outcome::failure(m_record.lastError().text());
+            return Outcome::failure(OrvoDatabase::errorText(m_record.lastError()));
         const QString sql = m_byKeys ? query.keysSql()
                                      : fields + QLatin1Char(' ') + query.fromAndWhere + QLatin1Char(' ') + query.orderBy;
         if (!m_rows.exec(sql))
-            return Outcome::failure(m_rows.lastError().text());
+            return Outcome::failure(OrvoDatabase::errorText(m_rows.lastError()));
         return Outcome::success();
     }
 
@@ -66,9 +66,9 @@ public:
     QString error() const
     {
         if (m_rows.lastError().isValid())
-            return m_rows.lastError().text();
+            return OrvoDatabase::errorText(m_rows.lastError());
         if (m_record.lastError().isValid())
-            return m_record.lastError().text();
+            return OrvoDatabase::errorText(m_record.lastError());
         return m_lost ? QStringLiteral("A record was deleted while the records were read.") : QString();
     }
 

@@ -40,7 +40,7 @@ Outcome storedKeys(const QSqlDatabase& db, QSet<QString>& keys)
     query.setForwardOnly(true);
     if (!query.exec(QStringLiteral("SELECT ") + OrvoDatabase::fieldNames().join(QStringLiteral(", ")) +
                     QStringLiteral(" FROM Main")))
-        return Outcome::failure(query.lastError().text());
+        return Outcome::failure(OrvoDatabase::errorText(query.lastError()));
     while (query.next()) {
         keys.insert(duplicateKey([&](int i) {
             const QVariant value = query.value(i);
@@ -115,7 +115,7 @@ ImportReport run(TableSource& source, const FieldMapping& mapping, const QSqlDat
     }
     QSqlQuery insert(db);
     if (!insert.prepare(insertSql()))
-        return failed(insert.lastError().text());
+        return failed(OrvoDatabase::errorText(insert.lastError()));
 
     const QVariant null{QMetaType(QMetaType::QString)};
     QElapsedTimer sinceProgress;
@@ -142,7 +142,7 @@ ImportReport run(TableSource& source, const FieldMapping& mapping, const QSqlDat
             insert.bindValue(field, !value ? null : value->isNull() ? QVariant(QStringLiteral("")) : QVariant(*value));
         }
         if (!insert.exec())
-            return failed(QStringLiteral("%1: %2").arg(source.rowName(), insert.lastError().text()));
+            return failed(QStringLiteral("%1: %2").arg(source.rowName(), OrvoDatabase::errorText(insert.lastError())));
         ++report.added;
         if (options.progress && sinceProgress.elapsed() >= 100) {
             options.progress(source.progress());

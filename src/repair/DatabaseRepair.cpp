@@ -159,15 +159,8 @@ Outcome DatabaseRepair::removeTemporaryFiles() const
 
 Outcome DatabaseRepair::openOriginal(SqliteFile& original, WriterLock& lock, bool* damaged, qint64* records)
 {
-    switch (OrvoDatabase::fileKind(m_databasePath)) {
-    case OrvoDatabase::FileKind::Missing:
-        return Outcome::failure(QStringLiteral("The file does not exist."));
-    case OrvoDatabase::FileKind::Access:
-    case OrvoDatabase::FileKind::Other:
-        return Outcome::failure(QStringLiteral("It is not an Orvo database (not an SQLite database file)."));
-    case OrvoDatabase::FileKind::SQLite:
-        break;
-    }
+    if (const QString reason = OrvoDatabase::unusableReason(m_databasePath); !reason.isEmpty())
+        return Outcome::failure(reason);
     if (const Outcome opened = original.open(m_databasePath, SqliteFile::Mode::Existing); !opened)
         return opened;
     // The first read undoes a change that another program left unfinished. From then on no other

@@ -3,6 +3,7 @@
 #include "store/Outcome.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QStringList>
 
@@ -28,6 +29,16 @@ enum class FileKind
     Other
 };
 FileKind fileKind(const QString& path);
+
+// Why the path cannot be opened as an Orvo database, in words for the user (empty when it may
+// be): it is missing, a folder, a link to nothing, an empty file, or not an SQLite file.
+QString unusableReason(const QString& path);
+
+// The engine's words once, and what the user can do about them (Qt's own text repeats them:
+// "database disk image is malformed Unable to execute statement"). Given the database's path,
+// the advice names it. code is the engine's result code, words its message.
+QString errorText(int code, const QString& words, const QString& path = QString());
+QString errorText(const QSqlError& error, const QString& path = QString());
 
 // Opens an existing Orvo database on a new connection of the given name. The file is checked
 // (SQLite, table Main with every column) before anything is written to it; on failure the
