@@ -9,6 +9,7 @@
 #include "store/OutputFile.h"
 #include "exchange/RecordExport.h"
 #include "exchange/RecordImport.h"
+#include "repair/DatabaseRepair.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -32,6 +33,10 @@ Commands:
   find TEXT     Writes the records that a frequency search for TEXT finds, as
                 CSV in the same form: a number (728), a tolerance (728~1,
                 728~0.5%) or a range (720-730).
+  repair        Repairs and compacts the database as Orvo's File menu does,
+                also one that Orvo cannot open: a damaged file is rebuilt
+                from every record that can still be read, and kept beside
+                the new one as freqs-damaged.mdb.
   check         Checks the database's integrity and counts its records.
                 Exit status 0 when it is sound, 1 when it is not, 3 when a
                 change that was interrupted waits to be undone.
@@ -94,7 +99,7 @@ int DataTool::run(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(Description));
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("import, export, find or check."),
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("import, export, find, repair or check."),
                                  QStringLiteral("COMMAND"));
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("import: the CSV or Access file; find: the search text."),
                                  QStringLiteral("[FILE|TEXT]"));
@@ -133,17 +138,16 @@ int DataTool::run(const QStringList& arguments)
 
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
-        return usageError(QStringLiteral("Name a command: import, export, find or check."));
+        return usageError(QStringLiteral("Name a command: import, export, find, repair or check."));
     const QString command = positional.first();
-    const QStringList allowed = command == QLatin1String("import")
-                                    ? QStringList{"db", "table", "map", "skip-duplicates"}
-                                : command == QLatin1String("export") || command == QLatin1String("find")
-                                    ? QStringList{"db", "out", "excel"}
-                                : command == QLatin1String("check")  ? QStringList{"db"}
-                                                                     : QStringList();
+    const QStringList allowed =
+        command == QLatin1String("import") ? QStringList{"db", "table", "map", "skip-duplicates"}
+        : command == QLatin1String("export") || command == QLatin1String("find")  ? QStringList{"db", "out", "excel"}
+        : command == QLatin1String("check") || command == QLatin1String("repair") ? QStringList{"db"}
+                                                                                  : QStringList();
     if (allowed.isEmpty())
-        return usageError(
-            QStringLiteral("Unknown command %1; the commands are import, export, find and check.").arg(command));
+        return usageError(QStringLiteral("Unknown command %1; the commands are import, export, find, repair and check.")
+                              .arg(command));
     for (const QString& name : parser.optionNames()) {
         if (!allowed.contains(name))
             return usageError(QStringLiteral("--%1 does not go with %2.").arg(name, command));
@@ -171,6 +175,8 @@ int DataTool::run(const QStringList& arguments)
     }
     if (command == QLatin1String("export") || needsText)
         return exportRecords(dbPath, querySql, parser.value(out), parser.isSet(excel));
+    if (command == QLatin1String("repair"))
+        return repairDatabase(dbPath);
     return checkDatabase(dbPath);
 }
 
@@ -319,6 +325,20 @@ int DataTool::checkDatabase(const QString& dbPath)
         text += QStringLiteral("  %1\n").arg(problem);
     say(text);
     return Failure;
+}
+
+int DataTool::repairDatabase(const QString& dbPath)
+{
+    DatabaseRepair repair(dbPath, QFileInfo(dbPath).dir().filePath(QStringLiteral("newFreq.mdb")));
+    const DatabaseRepair::Result result = repair.run();
+    if (!result.ok && !result.replaced) {
+        complain(result.message());
+        return Failure;
+    }
+    // The window's words name the file FREQ.MDB whatever its name.
+    say(result.damaged || !result.ok ? result.message() + QLatin1Char('\n')
+                                     : QStringLiteral("%1 has been repaired and compacted.\n").arg(native(dbPath)));
+    return result.ok ? Success : Failure;
 }
 
 int DataTool::usageError(const QString& message)

@@ -6,8 +6,8 @@
 
 class QIODevice;
 
-// The orvo-data command line: import, export, find and check, on the database Orvo uses unless
-// --db names another. Output goes to the given devices, so that tests read it back.
+// The orvo-data command line: import, export, find, repair and check, on the database Orvo uses
+// unless --db names another. Output goes to the given devices, so that tests read it back.
 class DataTool
 {
 public:
@@ -35,6 +35,7 @@ private:
     // Every record, or those that the query text finds.
     int exportRecords(const QString& dbPath, const QString& querySql, const QString& outPath, bool byteOrderMark);
     int checkDatabase(const QString& dbPath);
+    int repairDatabase(const QString& dbPath);
 
     int usageError(const QString& message);
     void say(const QString& text);

@@ -230,6 +230,7 @@ bool Form1::Form_Load()
             return false;
         }
     }
+    DatabaseRepair(shared.DbPath, QDir(shared.AppDir).filePath(QStringLiteral("newFreq.mdb"))).removeLeftovers();
     if (!bindAllRecords())
         return false;
     Check1[0]->setChecked(true);

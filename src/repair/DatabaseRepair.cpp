@@ -157,6 +157,13 @@ Outcome DatabaseRepair::removeTemporaryFiles() const
     return Outcome::success();
 }
 
+void DatabaseRepair::removeLeftovers()
+{
+    WriterLock lock;
+    if (QFileInfo::exists(m_databasePath) && lock.acquire(m_databasePath))
+        removeTemporaryFiles();
+}
+
 Outcome DatabaseRepair::openOriginal(SqliteFile& original, WriterLock& lock, bool* damaged, qint64* records)
 {
     if (const QString reason = OrvoDatabase::unusableReason(m_databasePath); !reason.isEmpty())

@@ -66,6 +66,10 @@ public:
 
     Result run();
 
+    // Removes the new file and journal that a repair stopped by a crash or a kill left behind,
+    // unless a repair (of another program) is at work on the file.
+    void removeLeftovers();
+
     // What a step does, for the message: "writing the compacted copy newFreq.mdb".
     QString describe(Step step) const;
 

@@ -298,7 +298,8 @@ void TestDataTool::importsAccessTableThroughMapping()
 
 void TestDataTool::checks_data()
 {
-    QTest::addColumn<QString>("kind"); // what is at the database's place, or the SQL that spoils it
+    // What is at the database's place, or the SQL that spoils it; after "repair ", repaired instead.
+    QTest::addColumn<QString>("kind");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("output");
 
@@ -313,6 +314,9 @@ void TestDataTool::checks_data()
     // The engine reads the lost byte as a zero: its own check passes.
     QTest::newRow("cut short by a byte") << "cut" << 1 << "The file has been cut short";
     QTest::newRow("interrupted change") << "interrupted" << 3 << "a change that a program left unfinished";
+    QTest::newRow("repair, sound") << "repair sound" << 0 << "has been repaired and compacted.";
+    QTest::newRow("repair, damaged pages") << "repair damaged" << 0 << "was damaged. It has been repaired";
+    QTest::newRow("repair, a folder") << "repair folder" << 1 << "failed while checking freqs.mdb: It is a folder";
 }
 
 void TestDataTool::checks()
@@ -320,10 +324,14 @@ void TestDataTool::checks()
     QFETCH(QString, kind);
     QFETCH(int, status);
     QFETCH(QString, output);
+    const QString command = kind.startsWith(QLatin1String("repair ")) ? QStringLiteral("repair") : "check";
+    kind.remove(QLatin1String("repair "));
 
     ToolFixture fixture;
     const QString db = fixture.path(QStringLiteral("freqs.mdb"));
-    if (kind == QLatin1String("text"))
+    if (kind == QLatin1String("folder"))
+        QVERIFY(QDir().mkpath(db));
+    else if (kind == QLatin1String("text"))
         writeFile(db, "Description\r\n");
     else if (kind == QLatin1String("access"))
         writeFile(db, QByteArray("\x00\x01\x00\x00Standard ACE DB\x00", 20));
@@ -337,10 +345,14 @@ void TestDataTool::checks()
     QVERIFY(kind != QLatin1String("interrupted") || DatabaseFiles::interruptChange(db));
     const QByteArray before = fileHash(db);
 
-    const Run run = fixture.run({"check", "--db", db});
+    const Run run = fixture.run({command, "--db", db});
     QCOMPARE(run.status, status);
-    QVERIFY2(run.out.contains(output), qPrintable(run.out));
-    QVERIFY(run.out.contains(QDir::toNativeSeparators(db)));
+    QVERIFY2((run.out + run.err).contains(output), qPrintable(run.out + run.err));
+    if (command == QLatin1String("repair") && status == 0) {
+        QCOMPARE(fixture.run({"check", "--db", db}).status, 0);
+        return;
+    }
+    QVERIFY(run.out.contains(QDir::toNativeSeparators(db)) || command == QLatin1String("repair"));
     QCOMPARE(fileHash(db), before);
 }
 

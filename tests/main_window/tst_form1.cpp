@@ -193,6 +193,7 @@ void TestForm1::startsOnMissingOrForeignFile_data()
     QTest::addColumn<QString>("reason"); // the box's; none: it starts on the demo records
 
     QTest::newRow("missing") << "missing" << "";
+    QTest::newRow("missing, a killed repair's files left") << "leftovers" << "";
     QTest::newRow("a letter") << "letter" << "It is not an Orvo database";
     QTest::newRow("a folder") << "folder" << "It is a folder, not a file.";
     QTest::newRow("a link to nothing") << "link" << "It is a link to ";
@@ -209,6 +210,10 @@ void TestForm1::startsOnMissingOrForeignFile()
     MainWindowFixture f;
     const QString db = f.dbPath();
     const QString elsewhere = f.folder.filePath(QStringLiteral("elsewhere.mdb"));
+    if (kind == QLatin1String("leftovers")) {
+        writeFile(f.folder.filePath("newFreq.mdb"), "part of a copy");
+        writeFile(f.folder.filePath("newFreq.mdb-journal"), "its journal");
+    }
     if (kind == QLatin1String("letter") || kind == QLatin1String("empty"))
         writeFile(db, kind == QLatin1String("empty") ? "" : "this is somebody's letter, not a database\r\n");
     QVERIFY(kind != QLatin1String("folder") || QDir().mkpath(db));
