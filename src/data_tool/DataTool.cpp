@@ -60,10 +60,10 @@ QString connectionName()
 class OpenDatabase
 {
 public:
-    Outcome open(const QString& path)
+    Outcome open(const QString& path, bool readOnly = false)
     {
         m_connection = connectionName();
-        const Outcome opened = OrvoDatabase::open(path, m_connection);
+        const Outcome opened = OrvoDatabase::open(path, m_connection, readOnly);
         if (!opened)
             m_connection.clear();
         return opened;
@@ -269,7 +269,7 @@ int DataTool::exportRecords(const QString& dbPath, const QString& querySql, cons
 {
     const bool toStandardOutput = outPath.isEmpty() || outPath == QLatin1String("-");
     OpenDatabase database;
-    if (const Outcome opened = database.open(dbPath); !opened) {
+    if (const Outcome opened = database.open(dbPath, true); !opened) {
         complain(QStringLiteral("The database %1 cannot be opened: %2").arg(native(dbPath), opened.error));
         return Failure;
     }

@@ -279,7 +279,7 @@ QString errorText(int code, const QString& words, const QString& path)
     return words;
 }
 
-Outcome open(const QString& path, const QString& connectionName)
+Outcome open(const QString& path, const QString& connectionName, bool readOnly)
 {
     if (const QString reason = unusableReason(path); !reason.isEmpty())
         return Outcome::failure(reason);
@@ -288,7 +288,8 @@ Outcome open(const QString& path, const QString& connectionName)
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
         db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+        db.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000")
+                                      : QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
         if (!db.open()) {
             outcome = Outcome::failure(errorText(db.lastError(), path));
         } else {
@@ -323,7 +324,7 @@ Outcome open(const QString& path, const QString& connectionName)
                 exec(db, QStringLiteral("PRAGMA mmap_size = 1073741824"));
             // The indexes only make sorting and searching fast; a file that cannot take them
             // (read-only, or locked by another program) is still usable without them.
-            if (outcome && QFileInfo(path).isWritable()) {
+            if (outcome && !readOnly && QFileInfo(path).isWritable()) {
                 exec(db, DescriptionIndexSql);
                 FrequencyIndex::ensure(db);
             }

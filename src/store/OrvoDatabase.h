@@ -42,8 +42,9 @@ QString errorText(const QSqlError& error, const QString& path = QString());
 
 // Opens an existing Orvo database on a new connection of the given name. The file is checked
 // (SQLite, table Main with every column) before anything is written to it; on failure the
-// connection is removed and the file is left exactly as it was.
-Outcome open(const QString& path, const QString& connectionName);
+// connection is removed and the file is left exactly as it was. Read-only, nothing is ever
+// written (the indexes that make searches fast are not added).
+Outcome open(const QString& path, const QString& connectionName, bool readOnly = false);
 
 // Creates a new database with the table and its index, filled with the bundled demo records.
 // It is built under a temporary name and renamed into place, so a failure leaves no file.
