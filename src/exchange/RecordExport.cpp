@@ -56,8 +56,16 @@ public:
             }
             source = &m_record;
         }
+        ++m_read;
         for (int i = 0; i < row.size(); ++i) {
             const QVariant value = source->value(i);
+            // CSV holds text: binary data would come out as replacement characters.
+            if (value.typeId() == QMetaType::QByteArray) {
+                m_refused = QStringLiteral("Record %1 (%2) holds binary data in %3, which CSV cannot hold.")
+                                .arg(m_read)
+                                .arg(source->value(0).toString(), OrvoDatabase::fieldNames().at(i));
+                return false;
+            }
             row[i] = value.isNull() ? SourceValue() : SourceValue(value.toString());
         }
         return true;
@@ -65,6 +73,8 @@ public:
 
     QString error() const
     {
+        if (!m_refused.isEmpty())
+            return m_refused;
         if (m_rows.lastError().isValid())
             return OrvoDatabase::errorText(m_rows.lastError());
         if (m_record.lastError().isValid())
@@ -78,6 +88,8 @@ private:
     QSqlQuery m_record;
     bool m_byKeys = false;
     bool m_lost = false;
+    qint64 m_read = 0;
+    QString m_refused;
 };
 
 } // namespace
