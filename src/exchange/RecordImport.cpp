@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <new>
 
 namespace RecordImport {
 namespace {
@@ -77,9 +78,8 @@ private:
     bool m_open = false;
 };
 
-} // namespace
-
-ImportReport run(TableSource& source, const FieldMapping& mapping, const QSqlDatabase& db, const ImportOptions& options)
+ImportReport importRows(TableSource& source, const FieldMapping& mapping, const QSqlDatabase& db,
+                        const ImportOptions& options)
 {
     ImportReport report;
     auto failed = [&report](const QString& reason) {
@@ -161,6 +161,21 @@ ImportReport run(TableSource& source, const FieldMapping& mapping, const QSqlDat
     if (options.progress)
         options.progress(1.0);
     return report;
+}
+
+} // namespace
+
+ImportReport run(TableSource& source, const FieldMapping& mapping, const QSqlDatabase& db, const ImportOptions& options)
+{
+    // The rows and the keys of the records read so far can outgrow a memory limit. The
+    // transaction is rolled back as the failed import unwinds, and the keys are freed before.
+    try {
+        return importRows(source, mapping, db, options);
+    } catch (const std::bad_alloc&) {
+        ImportReport report;
+        report.outcome = Outcome::failure(QStringLiteral("There is not enough memory for this import."));
+        return report;
+    }
 }
 
 } // namespace RecordImport
