@@ -127,7 +127,8 @@ qint64 SqliteFile::cutShortTo(const QString& path)
     };
     // The page count in the header is valid only when the change counter beside it matches
     // (and a write-ahead log may hold pages the file does not yet have).
-    if (header.size() < 100 || header.mid(24, 4) != header.mid(92, 4) || QFileInfo::exists(path + QStringLiteral("-wal")))
+    if (header.size() < 100 || header.mid(24, 4) != header.mid(92, 4) ||
+        QFileInfo::exists(path + QStringLiteral("-wal")))
         return -1;
     const qint64 pageSize = number(16, 2) == 1 ? 65536 : number(16, 2);
     if (pageSize == 0 || file.size() >= number(28, 4) * pageSize)
