@@ -122,6 +122,7 @@ fault store-repair-title src/repair/DatabaseRepair.cpp \
     "a repair that found damage is still titled Good News !"
 fault store-repair-unchecked-copy src/repair/DatabaseRepair.cpp \
     '        if (!damaged) {
+            begin(Step::CheckCopy);
             if (const Outcome o = checked(Step::CheckCopy, checkCopy(expectedRecords, &damaged)); !o)
                 return fail(result, Step::CheckCopy, o.error);
         }
@@ -137,6 +138,22 @@ fault store-repair-message src/repair/DatabaseRepair.cpp \
     'QStringLiteral("FREQ.MDB file successfully repaired and compacted.")' \
     'QStringLiteral("freqs.mdb file successfully repaired and compacted.")' \
     "the repair's success message names the file differently"
+fault store-repair-lock src/repair/DatabaseRepair.cpp \
+    'if (const Outcome locked = lock.acquire(m_databasePath); !locked)' \
+    'if (const Outcome locked = Outcome::success(); !locked)' \
+    "another program commits to the original while it is repaired, and its records go with the old file"
+fault store-check-cut-short src/store/SqliteFile.cpp \
+    'if (pageSize == 0 || file.size() >= number(28, 4) * pageSize)' \
+    'if (pageSize == 0 || file.size() + pageSize > number(28, 4) * pageSize)' \
+    "a file cut short by less than a page passes the check, and Repair says Good News"
+fault store-output-special src/store/OutputFile.cpp \
+    ': m_direct(QFileInfo::exists(path) && !QFileInfo(path).isFile())' \
+    ': m_direct(false)' \
+    "an export to a pipe or a device renames a file over the node instead of writing to it"
+fault store-export-blob src/exchange/RecordExport.cpp \
+    'if (value.typeId() == QMetaType::QByteArray) {' \
+    'if (false) {' \
+    "an export writes binary data as replacement characters instead of refusing it"
 fault store-freq-zero src/store/FrequencyText.cpp \
     'if (number && *number > 0) {' \
     'if (number && *number >= 0) {' \

@@ -6,14 +6,15 @@
 #include "exchange/FieldMapping.h"
 #include "query/FindSearch.h"
 #include "store/OrvoDatabase.h"
+#include "store/OutputFile.h"
 #include "exchange/RecordExport.h"
 #include "exchange/RecordImport.h"
+#include "repair/DatabaseRepair.h"
 
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSqlDatabase>
 #include <QUuid>
 #include <cmath>
@@ -32,8 +33,13 @@ Commands:
   find TEXT     Writes the records that a frequency search for TEXT finds, as
                 CSV in the same form: a number (728), a tolerance (728~1,
                 728~0.5%) or a range (720-730).
+  repair        Repairs and compacts the database as Orvo's File menu does,
+                also one that Orvo cannot open: a damaged file is rebuilt
+                from every record that can still be read, and kept beside
+                the new one as freqs-damaged.mdb.
   check         Checks the database's integrity and counts its records.
-                Exit status 0 when it is sound, 1 when it is not.
+                Exit status 0 when it is sound, 1 when it is not, 3 when a
+                change that was interrupted waits to be undone.
 
 CSV files are UTF-8 (a leading byte-order mark is accepted) with a header
 line naming the columns: Description,Comments,F1,...,F40 in an export. Fields
@@ -54,10 +60,10 @@ QString connectionName()
 class OpenDatabase
 {
 public:
-    Outcome open(const QString& path)
+    Outcome open(const QString& path, bool readOnly = false)
     {
         m_connection = connectionName();
-        const Outcome opened = OrvoDatabase::open(path, m_connection);
+        const Outcome opened = OrvoDatabase::open(path, m_connection, readOnly);
         if (!opened)
             m_connection.clear();
         return opened;
@@ -99,7 +105,7 @@ int DataTool::run(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(Description));
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("import, export, find or check."),
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("import, export, find, repair or check."),
                                  QStringLiteral("COMMAND"));
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("import: the CSV or Access file; find: the search text."),
                                  QStringLiteral("[FILE|TEXT]"));
@@ -120,9 +126,9 @@ int DataTool::run(const QStringList& arguments)
     const QCommandLineOption skipDuplicates(
         QStringLiteral("skip-duplicates"),
         QStringLiteral("import: leaves out every record equal in all fields to one already stored."));
-    const QCommandLineOption out(QStringLiteral("out"),
-                                 QStringLiteral("export, find: the CSV file to write (default: standard output)."),
-                                 QStringLiteral("FILE"));
+    const QCommandLineOption out(
+        QStringLiteral("out"), QStringLiteral("export, find: the CSV file to write (default, or -: standard output)."),
+        QStringLiteral("FILE"));
     const QCommandLineOption excel(
         QStringLiteral("excel"),
         QStringLiteral("export, find: starts the file with a byte-order mark, so that spreadsheet programs read UTF-8."));
@@ -146,17 +152,16 @@ int DataTool::run(const QStringList& arguments)
 
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
-        return usageError(QStringLiteral("Name a command: import, export, find or check."));
+        return usageError(QStringLiteral("Name a command: import, export, find, repair or check."));
     const QString command = positional.first();
-    const QStringList allowed = command == QLatin1String("import")
-                                    ? QStringList{"db", "table", "map", "skip-duplicates"}
-                                : command == QLatin1String("export") || command == QLatin1String("find")
-                                    ? QStringList{"db", "out", "excel"}
-                                : command == QLatin1String("check")  ? QStringList{"db"}
-                                                                     : QStringList();
+    const QStringList allowed =
+        command == QLatin1String("import") ? QStringList{"db", "table", "map", "skip-duplicates"}
+        : command == QLatin1String("export") || command == QLatin1String("find")  ? QStringList{"db", "out", "excel"}
+        : command == QLatin1String("check") || command == QLatin1String("repair") ? QStringList{"db"}
+                                                                                  : QStringList();
     if (allowed.isEmpty())
-        return usageError(
-            QStringLiteral("Unknown command %1; the commands are import, export, find and check.").arg(command));
+        return usageError(QStringLiteral("Unknown command %1; the commands are import, export, find, repair and check.")
+                              .arg(command));
     for (const QString& name : parser.optionNames()) {
         if (!allowed.contains(name))
             return usageError(QStringLiteral("--%1 does not go with %2.").arg(name, command));
@@ -189,6 +194,8 @@ int DataTool::run(const QStringList& arguments)
     }
     if (command == QLatin1String("export") || needsText)
         return exportRecords(dbPath, search, parser.value(out), parser.isSet(excel));
+    if (command == QLatin1String("repair"))
+        return repairDatabase(dbPath);
     return checkDatabase(dbPath);
 }
 
@@ -279,20 +286,21 @@ int DataTool::importRecords(const QString& file, const QString& dbPath, const QS
 int DataTool::exportRecords(const QString& dbPath, const std::optional<RecordQuery>& search, const QString& outPath,
                             bool byteOrderMark)
 {
+    const bool toStandardOutput = outPath.isEmpty() || outPath == QLatin1String("-");
     OpenDatabase database;
-    if (const Outcome opened = database.open(dbPath); !opened) {
+    if (const Outcome opened = database.open(dbPath, true); !opened) {
         complain(QStringLiteral("The database %1 cannot be opened: %2").arg(native(dbPath), opened.error));
         return Failure;
     }
     QIODevice* device = &m_out;
-    std::unique_ptr<QSaveFile> file;
-    if (!outPath.isEmpty()) {
-        file = std::make_unique<QSaveFile>(outPath);
-        if (!file->open(QIODevice::WriteOnly)) {
+    std::unique_ptr<OutputFile> file;
+    if (!toStandardOutput) {
+        file = std::make_unique<OutputFile>(outPath);
+        if (!file->open()) {
             complain(QStringLiteral("%1 cannot be written: %2").arg(native(outPath), file->errorString()));
             return Failure;
         }
-        device = file.get();
+        device = &file->device();
     }
     RecordExport::Options options;
     options.search = search.value_or(RecordQuery::allRecords());
@@ -312,7 +320,7 @@ int DataTool::exportRecords(const QString& dbPath, const std::optional<RecordQue
     m_err.write(QStringLiteral("%1 %2%3.\n")
                     .arg(search ? QStringLiteral("Found") : QStringLiteral("Exported"))
                     .arg(counted(written, "record"))
-                    .arg(outPath.isEmpty() ? QString() : QStringLiteral(" to ") + native(outPath))
+                    .arg(toStandardOutput ? QString() : QStringLiteral(" to ") + native(outPath))
                     .toUtf8());
     return Success;
 }
@@ -320,6 +328,13 @@ int DataTool::exportRecords(const QString& dbPath, const std::optional<RecordQue
 int DataTool::checkDatabase(const QString& dbPath)
 {
     const DatabaseCheck::Report report = DatabaseCheck::run(dbPath);
+    if (report.changeWaiting) {
+        say(QStringLiteral("%1 cannot be checked yet: a change that a program left unfinished when it stopped is "
+                           "waiting to be undone. Opening the database for writing undoes it: start Orvo on it, or "
+                           "run orvo-data repair --db %1. Then check again.\n")
+                .arg(native(dbPath)));
+        return ChangeWaiting;
+    }
     if (report.sound()) {
         say(QStringLiteral("%1 is sound: %2.\n").arg(native(dbPath), counted(report.records, "record")));
         return Success;
@@ -329,6 +344,20 @@ int DataTool::checkDatabase(const QString& dbPath)
         text += QStringLiteral("  %1\n").arg(problem);
     say(text);
     return Failure;
+}
+
+int DataTool::repairDatabase(const QString& dbPath)
+{
+    DatabaseRepair repair(dbPath, QFileInfo(dbPath).dir().filePath(QStringLiteral("newFreq.mdb")));
+    const DatabaseRepair::Result result = repair.run();
+    if (!result.ok && !result.replaced) {
+        complain(result.message());
+        return Failure;
+    }
+    // The window's words name the file FREQ.MDB whatever its name.
+    say(result.damaged || !result.ok ? result.message() + QLatin1Char('\n')
+                                     : QStringLiteral("%1 has been repaired and compacted.\n").arg(native(dbPath)));
+    return result.ok ? Success : Failure;
 }
 
 int DataTool::usageError(const QString& message)

@@ -8,8 +8,8 @@
 
 class QIODevice;
 
-// The orvo-data command line: import, export, find and check, on the database Orvo uses unless
-// --db names another. Output goes to the given devices, so that tests read it back.
+// The orvo-data command line: import, export, find, repair and check, on the database Orvo uses
+// unless --db names another. Output goes to the given devices, so that tests read it back.
 class DataTool
 {
 public:
@@ -17,7 +17,8 @@ public:
     {
         Success = 0,
         Failure = 1,
-        UsageError = 2
+        UsageError = 2,
+        ChangeWaiting = 3 // check: an interrupted change waits to be undone
     };
 
     DataTool(QIODevice& out, QIODevice& err);
@@ -38,6 +39,7 @@ private:
     int exportRecords(const QString& dbPath, const std::optional<RecordQuery>& search, const QString& outPath,
                       bool byteOrderMark);
     int checkDatabase(const QString& dbPath);
+    int repairDatabase(const QString& dbPath);
 
     int usageError(const QString& message);
     void say(const QString& text);

@@ -12,6 +12,8 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QUuid>
+#include <cerrno>
+#include <unistd.h>
 
 namespace AccessConversion {
 namespace {
@@ -37,7 +39,7 @@ ImportReport importInto(const QString& path, TableSource& source)
         if (db.open())
             report = RecordImport::run(source, FieldMapping(), db);
         else
-            report.outcome = Outcome::failure(db.lastError().text());
+            report.outcome = Outcome::failure(OrvoDatabase::errorText(db.lastError()));
         db.close();
     }
     QSqlDatabase::removeDatabase(connection);
@@ -104,14 +106,25 @@ Result convert(const QString& dbPath, const SourceFactory& openSource)
     if (!result.outcome)
         return result;
 
-    if (!QFile::rename(dbPath, result.keptPath)) {
+    // The Access file keeps its name until the new file takes it over: a name left free meanwhile
+    // could be taken by another program's new database, which the conversion would then replace.
+    // Without hard links (some file systems) the name is free between two renames that never replace.
+    const bool linked =
+        ::link(QFile::encodeName(dbPath).constData(), QFile::encodeName(result.keptPath).constData()) == 0;
+    if (!linked && (errno == EEXIST || !QFile::rename(dbPath, result.keptPath))) {
         QFile::remove(converted);
         result.outcome = Outcome::failure(QStringLiteral("The Access file could not be renamed to %1.")
                                               .arg(QDir::toNativeSeparators(result.keptPath)));
         return result;
     }
-    if (!QFile::rename(converted, dbPath)) {
-        QFile::rename(result.keptPath, dbPath);
+    const bool placed =
+        linked ? ::rename(QFile::encodeName(converted).constData(), QFile::encodeName(dbPath).constData()) == 0
+               : QFile::rename(converted, dbPath);
+    if (!placed) {
+        if (linked)
+            QFile::remove(result.keptPath);
+        else
+            QFile::rename(result.keptPath, dbPath);
         QFile::remove(converted);
         result.outcome = Outcome::failure(
             QStringLiteral("The new database could not be renamed to %1.").arg(QDir::toNativeSeparators(dbPath)));

@@ -44,8 +44,15 @@ Outcome toCsv(const QSqlDatabase& db, QIODevice& device, const Options& options,
         for (const QVector<QVariant>& values : records) {
             if (values.isEmpty())
                 return Outcome::failure(QStringLiteral("A record was deleted while the records were read."));
-            for (int i = 0; i < row.size(); ++i)
-                row[i] = values.at(i).isNull() ? SourceValue() : SourceValue(values.at(i).toString());
+            for (int i = 0; i < row.size(); ++i) {
+                const QVariant& value = values.at(i);
+                // CSV holds text: binary data would come out as replacement characters.
+                if (value.typeId() == QMetaType::QByteArray)
+                    return Outcome::failure(QStringLiteral("Record %1 (%2) holds binary data in %3, which CSV cannot hold.")
+                                                .arg(*written + 1)
+                                                .arg(values.at(0).toString(), fields.at(i)));
+                row[i] = value.isNull() ? SourceValue() : SourceValue(value.toString());
+            }
             if (!writer.writeRow(row))
                 break;
             ++*written;

@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <new>
 
 namespace RecordImport {
 namespace {
@@ -32,7 +33,7 @@ Outcome storedKeys(const QSqlDatabase& db, QSet<QString>& keys)
     query.setForwardOnly(true);
     if (!query.exec(QStringLiteral("SELECT ") + RecordFields::names().join(QStringLiteral(", ")) +
                     QStringLiteral(" FROM Main")))
-        return Outcome::failure(query.lastError().text());
+        return Outcome::failure(OrvoDatabase::errorText(query.lastError()));
     while (query.next()) {
         keys.insert(duplicateKey([&](int i) {
             const QVariant value = query.value(i);
@@ -69,9 +70,8 @@ private:
     bool m_open = false;
 };
 
-} // namespace
-
-ImportReport run(TableSource& source, const FieldMapping& mapping, const QSqlDatabase& db, const ImportOptions& options)
+ImportReport importRows(TableSource& source, const FieldMapping& mapping, const QSqlDatabase& db,
+                        const ImportOptions& options)
 {
     ImportReport report;
     auto failed = [&report](const QString& reason) {
@@ -109,7 +109,7 @@ ImportReport run(TableSource& source, const FieldMapping& mapping, const QSqlDat
     }
     QSqlQuery insert(db);
     if (!insert.prepare(OrvoDatabase::insertSql()))
-        return failed(insert.lastError().text());
+        return failed(OrvoDatabase::errorText(insert.lastError()));
 
     const QVariant null{QMetaType(QMetaType::QString)};
     QElapsedTimer sinceProgress;
@@ -136,7 +136,7 @@ ImportReport run(TableSource& source, const FieldMapping& mapping, const QSqlDat
             insert.bindValue(field, !value ? null : value->isNull() ? QVariant(QStringLiteral("")) : QVariant(*value));
         }
         if (!insert.exec())
-            return failed(QStringLiteral("%1: %2").arg(source.rowName(), insert.lastError().text()));
+            return failed(QStringLiteral("%1: %2").arg(source.rowName(), OrvoDatabase::errorText(insert.lastError())));
         ++report.added;
         if (options.progress && sinceProgress.elapsed() >= 100) {
             options.progress(source.progress());
@@ -155,6 +155,21 @@ ImportReport run(TableSource& source, const FieldMapping& mapping, const QSqlDat
     if (options.progress)
         options.progress(1.0);
     return report;
+}
+
+} // namespace
+
+ImportReport run(TableSource& source, const FieldMapping& mapping, const QSqlDatabase& db, const ImportOptions& options)
+{
+    // The rows and the keys of the records read so far can outgrow a memory limit. The
+    // transaction is rolled back as the failed import unwinds, and the keys are freed before.
+    try {
+        return importRows(source, mapping, db, options);
+    } catch (const std::bad_alloc&) {
+        ImportReport report;
+        report.outcome = Outcome::failure(QStringLiteral("There is not enough memory for this import."));
+        return report;
+    }
 }
 
 } // namespace RecordImport

@@ -234,6 +234,7 @@ bool Form1::Form_Load()
             return false;
         }
     }
+    DatabaseRepair(shared.DbPath, QDir(shared.AppDir).filePath(QStringLiteral("newFreq.mdb"))).removeLeftovers();
     if (!bindAllRecords())
         return false;
     Check1[0]->setChecked(true);
@@ -481,6 +482,9 @@ void Form1::RandCDB_Click()
     Text3->clear();
 
     DatabaseRepair repair(shared.DbPath, QDir(shared.AppDir).filePath(QStringLiteral("newFreq.mdb")));
+    // A large or damaged file takes a while: the window repaints meanwhile.
+    repair.setProgress(
+        [](DatabaseRepair::Step) { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     const DatabaseRepair::Result repaired = repair.run();
     m_services.messages.inform(this, repaired.message(), repaired.title());
 

@@ -1,8 +1,9 @@
 #include "printing/ExportText.h"
 
+#include "store/OutputFile.h"
+
 #include <QDir>
 #include <QLocale>
-#include <QSaveFile>
 
 namespace ExportText {
 
@@ -48,16 +49,16 @@ void LineWriter::abandon(const Outcome& why)
 Outcome writeFile(const QString& path, const std::function<void(LineWriter&)>& writeLines)
 {
     const QString shownPath = QDir::toNativeSeparators(path);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    OutputFile file(path);
+    if (!file.open())
         return Outcome::failure(QStringLiteral("Could not write %1: %2").arg(shownPath, file.errorString()));
-    LineWriter writer(file);
+    LineWriter writer(file.device());
     writeLines(writer);
     if (writer.failed()) {
         const Outcome failure = !writer.abandoned()
                                     ? writer.abandoned()
                                     : Outcome::failure(QStringLiteral("Could not write %1: %2").arg(shownPath, file.errorString()));
-        file.cancelWriting();
+        file.cancel();
         return failure;
     }
     if (!file.commit())

@@ -44,8 +44,8 @@ private:
 };
 
 // Writes the whole file or nothing: the lines go to a file beside it that replaces the old
-// one only when every line was written. The error names the full path and the reason, or is
-// the reason the writer was abandoned for.
+// one only when every line was written (a pipe or a device in its place is written directly).
+// The error names the full path and the reason, or is the reason the writer was abandoned for.
 Outcome writeFile(const QString& path, const std::function<void(LineWriter&)>& writeLines);
 
 } // namespace ExportText

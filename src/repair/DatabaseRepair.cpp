@@ -93,6 +93,30 @@ QString DatabaseRepair::damagedCopyPath() const
     return path;
 }
 
+void DatabaseRepair::begin(Step step)
+{
+    m_step = step;
+    m_sinceProgress.start();
+    if (m_progress)
+        m_progress(step);
+}
+
+// The compaction, the check and the salvage of a large file each take seconds of the engine's work.
+void DatabaseRepair::followEngine(SqliteFile& file)
+{
+    if (!m_progress)
+        return;
+    const auto tick = [](void* self) {
+        auto* repair = static_cast<DatabaseRepair*>(self);
+        if (repair->m_sinceProgress.elapsed() >= 100) {
+            repair->m_sinceProgress.restart();
+            repair->m_progress(repair->m_step);
+        }
+        return 0;
+    };
+    sqlite3_progress_handler(file.handle(), 10000, tick, this);
+}
+
 Outcome DatabaseRepair::checked(Step step, const Outcome& done) const
 {
     if (done && m_failAt == step)
@@ -110,7 +134,8 @@ DatabaseRepair::Result DatabaseRepair::fail(Result result, Step step, const QStr
     if (!m_damagedCopy.isEmpty() && QFile::remove(m_damagedCopy))
         m_damagedCopy.clear();
     result.keptDamagedAs = m_damagedCopy;
-    if (const Outcome removed = removeTemporaryFiles(); !removed)
+    // Without the lock the new file may be another repair's, at work.
+    if (const Outcome removed = m_locked ? removeTemporaryFiles() : Outcome::success(); !removed)
         result.reason = sentence(result.reason) + QLatin1Char(' ') + removed.error;
     return result;
 }
@@ -119,7 +144,7 @@ Outcome DatabaseRepair::removeTemporaryFiles() const
 {
     // Only this command creates the file, so one that exists is left by an interrupted run;
     // its journal would otherwise be taken for the new file's own.
-    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+    for (const char* suffix : {"", "-journal", "-wal", "-shm", "-whole"}) {
         const QString path = m_temporaryPath + QLatin1String(suffix);
         const QFileInfo info(path);
         if (!info.exists() && !info.isSymLink())
@@ -132,21 +157,33 @@ Outcome DatabaseRepair::removeTemporaryFiles() const
     return Outcome::success();
 }
 
-Outcome DatabaseRepair::openOriginal(SqliteFile& original, bool* damaged, qint64* records) const
+void DatabaseRepair::removeLeftovers()
 {
-    switch (OrvoDatabase::fileKind(m_databasePath)) {
-    case OrvoDatabase::FileKind::Missing:
-        return Outcome::failure(QStringLiteral("The file does not exist."));
-    case OrvoDatabase::FileKind::Access:
-    case OrvoDatabase::FileKind::Other:
-        return Outcome::failure(QStringLiteral("It is not an Orvo database (not an SQLite database file)."));
-    case OrvoDatabase::FileKind::SQLite:
-        break;
-    }
+    WriterLock lock;
+    if (QFileInfo::exists(m_databasePath) && lock.acquire(m_databasePath))
+        removeTemporaryFiles();
+}
+
+Outcome DatabaseRepair::openOriginal(SqliteFile& original, WriterLock& lock, bool* damaged, qint64* records)
+{
+    if (const QString reason = OrvoDatabase::unusableReason(m_databasePath); !reason.isEmpty())
+        return Outcome::failure(reason);
     if (const Outcome opened = original.open(m_databasePath, SqliteFile::Mode::Existing); !opened)
         return opened;
+    // The first read undoes a change that another program left unfinished. From then on no other
+    // program may commit to the file until the new one has taken its place: what it wrote in
+    // the meantime would go with the old file.
+    original.exec(QStringLiteral("SELECT 1 FROM sqlite_master LIMIT 1"));
+    if (const Outcome locked = lock.acquire(m_databasePath); !locked)
+        return locked;
+    m_locked = true;
+    if (SqliteFile::changeWaiting(m_databasePath))
+        return Outcome::locked(QStringLiteral("A change that another program left unfinished is waiting to be undone. "
+                                              "Try again."));
+    followEngine(original);
     const Outcome counted = original.countRows(RecordTable, records);
-    *damaged = !counted && original.lastErrorMeansDamage();
+    m_cutShortTo = SqliteFile::cutShortTo(m_databasePath);
+    *damaged = (!counted && original.lastErrorMeansDamage()) || m_cutShortTo >= 0;
     return *damaged ? Outcome::success() : counted;
 }
 
@@ -165,11 +202,12 @@ Outcome DatabaseRepair::compactInto(SqliteFile& original, bool* damaged) const
 
 // The full check (every index against its table) runs on the copy only: it is the file that
 // takes the original's place, and it was made by reading all of the original.
-Outcome DatabaseRepair::checkCopy(qint64 expectedRecords, bool* damaged) const
+Outcome DatabaseRepair::checkCopy(qint64 expectedRecords, bool* damaged)
 {
     SqliteFile copy;
     if (const Outcome opened = copy.open(m_temporaryPath, SqliteFile::Mode::Existing); !opened)
         return opened;
+    followEngine(copy);
     // The check looks up every index entry in its table: read through a memory map it takes
     // half the time of a read call per page. The file is this run's own, fresh on a local disk.
     copy.exec(QStringLiteral("PRAGMA mmap_size = %1").arg(QFileInfo(m_temporaryPath).size()));
@@ -190,6 +228,25 @@ Outcome DatabaseRepair::checkCopy(qint64 expectedRecords, bool* damaged) const
         return Outcome::failure(
             QStringLiteral("The new file holds %1 instead of %2.").arg(records(count), records(expectedRecords)));
     return Outcome::success();
+}
+
+QString DatabaseRepair::wholePagesPath() const
+{
+    return m_temporaryPath + QStringLiteral("-whole");
+}
+
+// The engine reads the bytes lost from a file cut short as zeros, and a value read from them
+// would be wrong. The salvage reads a copy without the partial last page instead: the records
+// of that page cannot be read there, and are counted as lost.
+Outcome DatabaseRepair::openWholePages(SqliteFile& whole)
+{
+    if (!QFile::copy(m_databasePath, wholePagesPath()) || !QFile::resize(wholePagesPath(), m_cutShortTo))
+        return Outcome::failure(QStringLiteral("%1 could not be written.").arg(wholePagesPath()));
+    if (const Outcome opened = whole.open(wholePagesPath(), SqliteFile::Mode::Existing); !opened)
+        return opened;
+    followEngine(whole);
+    // The engine takes the file as it is, instead of refusing all of it for the pages it lacks.
+    return whole.exec(QStringLiteral("PRAGMA writable_schema = ON"));
 }
 
 // The index of frequency values was copied as it could be read, so it may name records that
@@ -219,31 +276,43 @@ DatabaseRepair::Result DatabaseRepair::run()
     Result result;
     result.databaseName = QFileInfo(m_databasePath).fileName();
     m_damagedCopy.clear();
+    m_locked = false;
 
-    if (const Outcome removed = checked(Step::RemoveLeftover, removeTemporaryFiles()); !removed)
-        return fail(result, Step::RemoveLeftover, removed.error);
-
+    // Held until the new file is in place and the folder on disk.
+    WriterLock lock;
     qint64 expectedRecords = 0;
     {
         SqliteFile original;
         bool damaged = false;
-        if (const Outcome o = checked(Step::CheckOriginal, openOriginal(original, &damaged, &expectedRecords)); !o)
+        begin(Step::CheckOriginal);
+        if (const Outcome o = checked(Step::CheckOriginal, openOriginal(original, lock, &damaged, &expectedRecords));
+            !o)
             return fail(result, Step::CheckOriginal, o.error);
+        if (const Outcome removed = checked(Step::RemoveLeftover, removeTemporaryFiles()); !removed)
+            return fail(result, Step::RemoveLeftover, removed.error);
         if (!damaged) {
+            begin(Step::Compact);
             if (const Outcome o = checked(Step::Compact, compactInto(original, &damaged)); !o)
                 return fail(result, Step::Compact, o.error);
         }
         if (!damaged) {
+            begin(Step::CheckCopy);
             if (const Outcome o = checked(Step::CheckCopy, checkCopy(expectedRecords, &damaged)); !o)
                 return fail(result, Step::CheckCopy, o.error);
         }
         if (damaged) {
+            begin(Step::SaveReadableRows);
             // A compaction that stopped at the damage may have left part of a copy.
             if (const Outcome removed = removeTemporaryFiles(); !removed)
                 return fail(result, Step::SaveReadableRows, removed.error);
             result.damaged = true;
+            SqliteFile whole;
+            if (const Outcome o = m_cutShortTo >= 0 ? openWholePages(whole) : Outcome::success(); !o)
+                return fail(result, Step::SaveReadableRows, o.error);
             const DatabaseSalvage::Report report =
-                DatabaseSalvage::copyReadable(original, m_temporaryPath, RecordTable);
+                DatabaseSalvage::copyReadable(whole.handle() ? whole : original, m_temporaryPath, RecordTable);
+            whole.close();
+            QFile::remove(wholePagesPath());
             if (const Outcome o = checked(Step::SaveReadableRows, report.copied); !o)
                 return fail(result, Step::SaveReadableRows, o.error);
             expectedRecords = report.savedRows;
@@ -253,20 +322,24 @@ DatabaseRepair::Result DatabaseRepair::run()
             result.notRebuilt = report.notRebuilt;
             if (const Outcome o = checked(Step::SaveReadableRows, rebuildFrequencyIndex()); !o)
                 return fail(result, Step::SaveReadableRows, o.error);
+            begin(Step::CheckCopy);
             if (const Outcome o = checked(Step::CheckCopy, checkCopy(expectedRecords)); !o)
                 return fail(result, Step::CheckCopy, o.error);
         }
     }
     // The new file takes the old one's permissions: a private database stays private.
     QFile::setPermissions(m_temporaryPath, QFileInfo(m_databasePath).permissions());
+    begin(Step::SyncCopy);
     if (const Outcome o = checked(Step::SyncCopy, syncFile(m_temporaryPath)); !o)
         return fail(result, Step::SyncCopy, o.error);
     if (result.damaged) {
+        begin(Step::KeepDamaged);
         if (const Outcome o = checked(Step::KeepDamaged, keepDamagedCopy()); !o)
             return fail(result, Step::KeepDamaged, o.error);
         result.keptDamagedAs = m_damagedCopy;
     }
 
+    begin(Step::Replace);
     const QString folderPath = QFileInfo(m_databasePath).absolutePath();
     const int folder = ::open(QFile::encodeName(folderPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0)

@@ -49,8 +49,8 @@ Outcome readSchema(SqliteFile& source, QVector<SchemaEntry>* entries)
 }
 
 // Copies the rows of one table that can be read, keeping each rowid. A scan that breaks off
-// at a damaged page is taken up again behind it; rows that an index names but no scan reached
-// are then asked for one by one.
+// at a damaged page is taken up again behind it, always above the last rowid read, so that it
+// ends; rows that an index names but no scan reached are then asked for one by one.
 class TableCopy
 {
 public:
@@ -77,6 +77,12 @@ public:
             int code;
             while ((code = scan.step()) == SQLITE_ROW) {
                 const qint64 rowid = sqlite3_column_int64(scan.get(), 0);
+                // Damage can start the scan below where it was asked to: that is a break too,
+                // or the scan would read the same rows up to the same damage for ever.
+                if (rowid < from) {
+                    code = SQLITE_CORRUPT;
+                    break;
+                }
                 if (Outcome copied = copyRow(scan.get(), rowid); !copied)
                     return copied;
                 progress = true;
@@ -156,8 +162,9 @@ private:
     {
         sqlite3_bind_int64(query.get(), 1, from);
         const int code = query.step();
+        const bool forward = code == SQLITE_ROW && sqlite3_column_int64(query.get(), 0) >= from;
         query.reset();
-        return code == SQLITE_ROW ? Probe::Found : code == SQLITE_DONE ? Probe::None : Probe::Broken;
+        return forward ? Probe::Found : code == SQLITE_DONE ? Probe::None : Probe::Broken;
     }
 
     // Reading from `from` on fails: find the lowest rowid above it from which reading works,

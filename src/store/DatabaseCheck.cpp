@@ -2,11 +2,13 @@
 #include "store/DatabaseCheck.h"
 
 #include "store/OrvoDatabase.h"
+#include "store/SqliteFile.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
+#include <sqlite3.h>
 
 namespace DatabaseCheck {
 namespace {
@@ -17,7 +19,8 @@ void checkOpen(QSqlDatabase& db, Report& report)
 {
     QSqlQuery query(db);
     if (!query.exec(QStringLiteral("PRAGMA integrity_check(%1)").arg(MostProblemsListed))) {
-        report.problems << query.lastError().text();
+        report.problems << OrvoDatabase::errorText(query.lastError());
+        report.changeWaiting = (query.lastError().nativeErrorCode().toInt() & 0xff) == SQLITE_READONLY;
         return;
     }
     while (query.next()) {
@@ -28,7 +31,7 @@ void checkOpen(QSqlDatabase& db, Report& report)
 
     QStringList present;
     if (!query.exec(QStringLiteral("PRAGMA table_info(Main)"))) {
-        report.problems << query.lastError().text();
+        report.problems << OrvoDatabase::errorText(query.lastError());
         return;
     }
     while (query.next())
@@ -44,7 +47,7 @@ void checkOpen(QSqlDatabase& db, Report& report)
     if (query.exec(QStringLiteral("SELECT count(*) FROM Main")) && query.next())
         report.records = query.value(0).toLongLong();
     else
-        report.problems << query.lastError().text();
+        report.problems << OrvoDatabase::errorText(query.lastError());
 }
 
 } // namespace
@@ -52,19 +55,12 @@ void checkOpen(QSqlDatabase& db, Report& report)
 Report run(const QString& path)
 {
     Report report;
-    switch (OrvoDatabase::fileKind(path)) {
-    case OrvoDatabase::FileKind::Missing:
-        report.problems << QStringLiteral("The file does not exist.");
+    if (const QString reason = OrvoDatabase::unusableReason(path); !reason.isEmpty()) {
+        report.problems << reason;
         return report;
-    case OrvoDatabase::FileKind::Access:
-        report.problems << QStringLiteral("It is an Access database file; Orvo converts it when it starts.");
-        return report;
-    case OrvoDatabase::FileKind::Other:
-        report.problems << QStringLiteral("It is not an Orvo database (not an SQLite database file).");
-        return report;
-    case OrvoDatabase::FileKind::SQLite:
-        break;
     }
+    if (SqliteFile::cutShortTo(path) >= 0)
+        report.problems << QStringLiteral("The file has been cut short: it holds fewer bytes than its pages take.");
     const QString connection = QStringLiteral("orvo-check-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
@@ -73,10 +69,11 @@ Report run(const QString& path)
         if (db.open())
             checkOpen(db, report);
         else
-            report.problems << db.lastError().text();
+            report.problems << OrvoDatabase::errorText(db.lastError());
         db.close();
     }
     QSqlDatabase::removeDatabase(connection);
+    report.changeWaiting = report.changeWaiting && SqliteFile::changeWaiting(path);
     return report;
 }
 

@@ -4,7 +4,9 @@
 #include "query/JetLike.h"
 #include "query/RecordFields.h"
 #include "store/FrequencyIndex.h"
+#include "store/SqliteFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -60,7 +62,7 @@ Outcome loadDemoRecords(const QSqlDatabase& db)
         for (int i = 0; i < RecordFields::Frequencies; ++i)
             insert.bindValue(2 + i, jsonText(frequencies.at(i)));
         if (!insert.exec())
-            return Outcome::failure(insert.lastError().text());
+            return Outcome::failure(errorText(insert.lastError()));
     }
     return Outcome::success();
 }
@@ -73,7 +75,7 @@ Outcome createAt(const QString& path, bool withDemoRecords)
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
         db.setDatabaseName(path);
         if (!db.open()) {
-            outcome = Outcome::failure(db.lastError().text());
+            outcome = Outcome::failure(errorText(db.lastError()));
         } else {
             outcome = exec(db, QStringLiteral("BEGIN"));
             if (outcome)
@@ -114,8 +116,9 @@ Outcome createByRename(const QString& path, bool withDemoRecords)
 FileKind fileKind(const QString& path)
 {
     QFile file(path);
+    // A link to nothing is not a free name: a file created there would go where the link points.
     if (!file.exists())
-        return FileKind::Missing;
+        return QFileInfo(path).isSymLink() ? FileKind::Other : FileKind::Missing;
     if (!file.open(QIODevice::ReadOnly))
         return FileKind::Other;
     const QByteArray head = file.read(32);
@@ -126,33 +129,85 @@ FileKind fileKind(const QString& path)
     return FileKind::Other;
 }
 
-Outcome open(const QString& path, const QString& connectionName)
+QString unusableReason(const QString& path)
 {
+    const QFileInfo info(path);
+    if (info.isSymLink() && !info.exists())
+        return QStringLiteral("It is a link to %1, which does not exist.")
+            .arg(QDir::toNativeSeparators(info.symLinkTarget()));
+    if (!info.exists())
+        return QStringLiteral("The file does not exist.");
+    if (info.isDir())
+        return QStringLiteral("It is a folder, not a file.");
+    if (!info.isReadable())
+        return QStringLiteral("The file cannot be read.");
     switch (fileKind(path)) {
-    case FileKind::Missing:
-        return Outcome::failure(QStringLiteral("The file does not exist."));
     case FileKind::Access:
-        return Outcome::failure(QStringLiteral("It is an Access database file, which Orvo cannot open."));
+        return QStringLiteral("It is an Access database file; Orvo converts it when it starts.");
     case FileKind::Other:
-        return Outcome::failure(QStringLiteral("It is not an Orvo database (not an SQLite database file)."));
-    case FileKind::SQLite:
+        return QStringLiteral("It is not an Orvo database (not an SQLite database file).");
+    default:
         break;
     }
-    if (!QFileInfo(path).isReadable())
-        return Outcome::failure(QStringLiteral("The file cannot be read."));
+    if (info.size() == 0)
+        return QStringLiteral("The file is empty.");
+    return {};
+}
+
+QString errorText(const QSqlError& error, const QString& path)
+{
+    return errorText(error.nativeErrorCode().toInt(),
+                     error.databaseText().isEmpty() ? error.driverText() : error.databaseText(), path);
+}
+
+QString errorText(int code, const QString& words, const QString& path)
+{
+    switch (code & 0xff) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        // A file that cannot be opened cannot be repaired from Orvo's own menu.
+        if (!path.isEmpty())
+            return QStringLiteral("The database file is damaged (%1). To repair it, run: orvo-data repair --db \"%2\"")
+                .arg(words, QDir::toNativeSeparators(path));
+        return QStringLiteral("The database file is damaged (%1). Repair and Compact Database in Orvo's File menu, "
+                              "or orvo-data repair, repairs it.")
+            .arg(words);
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("The database is in use by another program (%1). Try again when it has finished.")
+            .arg(words);
+    case SQLITE_FULL:
+        return QStringLiteral("The disk is full (%1). Make room on it and try again.").arg(words);
+    case SQLITE_READONLY:
+        if (!path.isEmpty() && SqliteFile::changeWaiting(path))
+            return QStringLiteral("A change that a program left unfinished when it stopped waits to be undone (%1). "
+                                  "Opening the database for writing undoes it: start Orvo on it.")
+                .arg(words);
+        return QStringLiteral("The database cannot be written (%1): the file or its folder is read-only, or another "
+                              "program has replaced the file since it was opened.")
+            .arg(words);
+    }
+    return words;
+}
+
+Outcome open(const QString& path, const QString& connectionName, bool readOnly)
+{
+    if (const QString reason = unusableReason(path); !reason.isEmpty())
+        return Outcome::failure(reason);
 
     Outcome outcome;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
         db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+        db.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000")
+                                      : QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
         if (!db.open()) {
-            outcome = Outcome::failure(db.lastError().text());
+            outcome = Outcome::failure(errorText(db.lastError(), path));
         } else {
             QSqlQuery columns(db);
             QStringList present;
             if (!columns.exec(QStringLiteral("PRAGMA table_info(Main)"))) {
-                outcome = Outcome::failure(columns.lastError().text());
+                outcome = Outcome::failure(errorText(columns.lastError(), path));
             } else {
                 while (columns.next())
                     present << columns.value(1).toString().toLower();
@@ -178,7 +233,7 @@ Outcome open(const QString& path, const QString& connectionName)
                 exec(db, QStringLiteral("PRAGMA mmap_size = 1073741824"));
             // The indexes only make sorting and searching fast; a file that cannot take them
             // (read-only, or locked by another program) is still usable without them.
-            if (outcome && QFileInfo(path).isWritable()) {
+            if (outcome && !readOnly && QFileInfo(path).isWritable()) {
                 exec(db, DescriptionIndexSql);
                 FrequencyIndex::ensure(db);
                 keepRowids(db);
@@ -236,29 +291,25 @@ sqlite3* handle(const QSqlDatabase& db)
     return *static_cast<sqlite3* const*>(value.constData());
 }
 
+Outcome failure(int code, const QString& words)
+{
+    // A lock that another program held past the busy timeout: the same step can succeed later.
+    if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
+        return Outcome::locked(QStringLiteral("The database is in use by another program. Try again."));
+    return Outcome::failure(errorText(code, words));
+}
+
 Outcome readFailure(sqlite3* handle)
 {
-    const QString words = handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QStringLiteral("no connection");
-    switch (handle ? sqlite3_errcode(handle) & 0xff : SQLITE_ERROR) {
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        return Outcome::locked(QStringLiteral("The database is in use by another program. Try again."));
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB:
-        return Outcome::failure(QStringLiteral("The database file is damaged (%1). Repair and Compact Database in "
-                                               "the File menu may recover its records.")
-                                    .arg(words));
-    default:
-        return Outcome::failure(QStringLiteral("The database could not be read (%1). Try again.").arg(words));
-    }
+    if (!handle)
+        return Outcome::failure(QStringLiteral("The database is not open."));
+    return failure(sqlite3_errcode(handle), QString::fromUtf8(sqlite3_errmsg(handle)));
 }
 
 Outcome writeFailure(const QSqlError& error)
 {
-    const int code = error.nativeErrorCode().toInt() & 0xff;
-    if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
-        return Outcome::locked(QStringLiteral("The database is in use by another program. Try again."));
-    return Outcome::failure(error.text());
+    return failure(error.nativeErrorCode().toInt(),
+                   error.databaseText().isEmpty() ? error.driverText() : error.databaseText());
 }
 
 Outcome exec(const QSqlDatabase& db, const QString& sql)

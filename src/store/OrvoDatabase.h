@@ -24,10 +24,21 @@ enum class FileKind
 };
 FileKind fileKind(const QString& path);
 
+// Why the path cannot be opened as an Orvo database, in words for the user (empty when it may
+// be): it is missing, a folder, a link to nothing, an empty file, or not an SQLite file.
+QString unusableReason(const QString& path);
+
+// The engine's words once, and what the user can do about them (Qt's own text repeats them:
+// "database disk image is malformed Unable to execute statement"). Given the database's path,
+// the advice names it. code is the engine's result code, words its message.
+QString errorText(int code, const QString& words, const QString& path = QString());
+QString errorText(const QSqlError& error, const QString& path = QString());
+
 // Opens an existing Orvo database on a new connection of the given name. The file is checked
 // (SQLite, table Main with every column) before anything is written to it; on failure the
-// connection is removed and the file is left exactly as it was.
-Outcome open(const QString& path, const QString& connectionName);
+// connection is removed and the file is left exactly as it was. Read-only, nothing is ever
+// written (the indexes that make searches fast are not added).
+Outcome open(const QString& path, const QString& connectionName, bool readOnly = false);
 
 // Creates a new database with the table and its index, filled with the bundled demo records.
 // It is built under a temporary name and renamed into place, so a failure leaves no file.
@@ -45,12 +56,11 @@ QString insertSql(const QStringList& fields = RecordFields::names());
 // The raw handle behind a QSQLITE connection.
 sqlite3* handle(const QSqlDatabase& db);
 
-// What the engine's last failure on the handle means to the user of a read: the file held by
-// another program (busy, worth trying again), damaged, or unreadable for another reason.
+// The engine's failure as an outcome: a lock that another program held past the busy timeout
+// (worth trying again), or errorText's words. The last failure on a handle; a query's error.
+Outcome failure(int code, const QString& words);
 Outcome readFailure(sqlite3* handle);
 
-// A write the engine refused: a lock that another program held past the busy timeout (worth
-// trying again), or the engine's own words.
 Outcome writeFailure(const QSqlError& error);
 
 // Runs one statement; on failure returns the engine's message.

@@ -1,10 +1,20 @@
 #include "store/SqliteFile.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QThread>
+#include <cerrno>
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <utility>
+#include <unistd.h>
 
 namespace {
+
+constexpr int BusyTimeoutMs = 2000;
+// Where the engine's unix layer takes a writer's reserved lock: the byte after PENDING_BYTE.
+constexpr off_t ReservedByte = 0x40000001;
 
 bool meansDamage(int code)
 {
@@ -30,7 +40,7 @@ Outcome SqliteFile::open(const QString& path, Mode mode)
         close();
         return Outcome::failure(reason);
     }
-    sqlite3_busy_timeout(m_handle, 2000);
+    sqlite3_busy_timeout(m_handle, BusyTimeoutMs);
     return Outcome::success();
 }
 
@@ -102,6 +112,72 @@ Outcome SqliteFile::countRows(const QString& table, qint64* count)
         return Outcome::failure(lastError());
     *count = sqlite3_column_int64(query.get(), 0);
     return Outcome::success();
+}
+
+qint64 SqliteFile::cutShortTo(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray header = file.read(100);
+    const auto number = [&header](int at, int bytes) {
+        qint64 value = 0;
+        for (int i = 0; i < bytes; ++i)
+            value = (value << 8) | uchar(header.at(at + i));
+        return value;
+    };
+    // The page count in the header is valid only when the change counter beside it matches
+    // (and a write-ahead log may hold pages the file does not yet have).
+    if (header.size() < 100 || header.mid(24, 4) != header.mid(92, 4) ||
+        QFileInfo::exists(path + QStringLiteral("-wal")))
+        return -1;
+    const qint64 pageSize = number(16, 2) == 1 ? 65536 : number(16, 2);
+    if (pageSize == 0 || file.size() >= number(28, 4) * pageSize)
+        return -1;
+    return file.size() / pageSize * pageSize;
+}
+
+bool SqliteFile::changeWaiting(const QString& path)
+{
+    QFile journal(path + QStringLiteral("-journal"));
+    return journal.open(QIODevice::ReadOnly) && journal.read(8) == QByteArray("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8);
+}
+
+Outcome WriterLock::acquire(const QString& path)
+{
+    release();
+    const QByteArray name = QFile::encodeName(path);
+    const int file = ::open(name.constData(), O_RDWR | O_CLOEXEC);
+    // Nobody may write a file that cannot be opened for writing: it needs no lock.
+    if (file < 0)
+        return errno == EACCES || errno == EROFS ? Outcome::success() : Outcome::failure(qt_error_string(errno));
+    struct flock byte = {};
+    byte.l_type = F_WRLCK;
+    byte.l_whence = SEEK_SET;
+    byte.l_start = ReservedByte;
+    byte.l_len = 1;
+    QElapsedTimer waited;
+    waited.start();
+    while (::fcntl(file, F_OFD_SETLK, &byte) != 0) {
+        const int error = errno;
+        if ((error != EAGAIN && error != EACCES) || waited.elapsed() >= BusyTimeoutMs) {
+            ::close(file);
+            if (error != EAGAIN && error != EACCES)
+                return Outcome::failure(qt_error_string(error));
+            return Outcome::locked(QStringLiteral("Another program is changing %1. Try again when it has finished.")
+                                       .arg(QFileInfo(path).fileName()));
+        }
+        QThread::msleep(20);
+    }
+    m_file = file;
+    return Outcome::success();
+}
+
+void WriterLock::release()
+{
+    if (m_file >= 0)
+        ::close(m_file);
+    m_file = -1;
 }
 
 SqliteStatement::SqliteStatement(sqlite3* handle, const QByteArray& sql)

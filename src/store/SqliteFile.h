@@ -49,8 +49,35 @@ public:
     // Rows of a table (failure when the table is missing or unreadable).
     Outcome countRows(const QString& table, qint64* count);
 
+    // A file cut short reads as if its lost bytes were zeros, so that every other check passes
+    // and a value changes. When the file is shorter than its header says: the length of the
+    // whole pages that it still has; otherwise -1.
+    static qint64 cutShortTo(const QString& path);
+    // A change that a program left unfinished is waiting in the file's journal; the next
+    // connection that may write undoes it.
+    static bool changeWaiting(const QString& path);
+
 private:
     sqlite3* m_handle = nullptr;
+};
+
+// Keeps every other writer out of a database file while readers go on: it holds the byte that
+// the engine's writers lock before they change the file. The lock belongs to its own open file
+// description, so the engine closing its own handles on the file does not drop it.
+class WriterLock
+{
+public:
+    WriterLock() = default;
+    ~WriterLock() { release(); }
+    WriterLock(const WriterLock&) = delete;
+    WriterLock& operator=(const WriterLock&) = delete;
+
+    // Waits as long as a writer of the engine would for one that is at work.
+    Outcome acquire(const QString& path);
+    void release();
+
+private:
+    int m_file = -1;
 };
 
 // A prepared statement on a raw connection that finalizes itself: the one way the store,

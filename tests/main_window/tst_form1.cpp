@@ -38,6 +38,7 @@ private slots:
     void optionRule();
     void find_data();
     void find();
+    void startsOnMissingOrForeignFile_data();
     void startsOnMissingOrForeignFile();
     void everyWindowShowsTheIcon();
 
@@ -187,23 +188,56 @@ void TestForm1::find()
     QVERIFY(m_f->form->data1().isEof());
 }
 
-// A missing file is created with the demo records; a file that is not a database is left alone.
+void TestForm1::startsOnMissingOrForeignFile_data()
+{
+    QTest::addColumn<QString>("kind");   // what lies where freqs.mdb belongs
+    QTest::addColumn<QString>("reason"); // the box's; none: it starts on the demo records
+
+    QTest::newRow("missing") << "missing" << "";
+    QTest::newRow("missing, a killed repair's files left") << "leftovers" << "";
+    QTest::newRow("a letter") << "letter" << "It is not an Orvo database";
+    QTest::newRow("a folder") << "folder" << "It is a folder, not a file.";
+    QTest::newRow("a link to nothing") << "link" << "It is a link to ";
+    QTest::newRow("an empty file") << "empty" << "The file is empty.";
+    QTest::newRow("a damaged table list") << "damaged" << "To repair it, run: orvo-data repair --db ";
+}
+
+// A missing file is created with the demo records; any other file that is not a sound database
+// is left alone, and the box names the cause.
 void TestForm1::startsOnMissingOrForeignFile()
 {
-    MainWindowFixture fresh;
-    fresh.form = std::make_unique<Form1>(fresh.services);
-    QVERIFY(fresh.form->Form_Load());
-    QVERIFY(fresh.form->data1().recordCount() >= 150);
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    MainWindowFixture f;
+    const QString db = f.dbPath();
+    const QString elsewhere = f.folder.filePath(QStringLiteral("elsewhere.mdb"));
+    if (kind == QLatin1String("leftovers")) {
+        writeFile(f.folder.filePath("newFreq.mdb"), "part of a copy");
+        writeFile(f.folder.filePath("newFreq.mdb-journal"), "its journal");
+    }
+    if (kind == QLatin1String("letter") || kind == QLatin1String("empty"))
+        writeFile(db, kind == QLatin1String("empty") ? "" : "this is somebody's letter, not a database\r\n");
+    QVERIFY(kind != QLatin1String("folder") || QDir().mkpath(db));
+    QVERIFY(kind != QLatin1String("link") || QFile::link(elsewhere, db));
+    if (kind == QLatin1String("damaged")) {
+        createDatabase(db, sampleRecords());
+        QFile file(db); // the header of the page that lists the tables
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(100) && file.write(QByteArray(8, '\xff')) == 8);
+    }
+    const QByteArray before = fileHash(db);
 
-    MainWindowFixture foreign;
-    writeFile(foreign.dbPath(), "this is somebody's letter, not a database\r\n");
-    const QByteArray before = fileHash(foreign.dbPath());
-    foreign.form = std::make_unique<Form1>(foreign.services);
-    QVERIFY(!foreign.form->Form_Load());
-    QCOMPARE(foreign.boxes.shown.size(), 1);
-    QCOMPARE(foreign.boxes.shown.first().title, QStringLiteral("Database Error"));
-    QVERIFY(foreign.boxes.shown.first().prompt.contains("not an Orvo database"));
-    QCOMPARE(fileHash(foreign.dbPath()), before);
+    f.form = std::make_unique<Form1>(f.services);
+    QCOMPARE(f.form->Form_Load(), reason.isEmpty());
+    if (reason.isEmpty()) {
+        QVERIFY(f.form->data1().recordCount() >= 150);
+        QCOMPARE(QDir(f.folder.path()).entryList(QDir::Files), QStringList{"freqs.mdb"});
+        return;
+    }
+    QCOMPARE(f.boxes.shown.size(), 1);
+    QCOMPARE(f.boxes.shown.first().title, QStringLiteral("Database Error"));
+    QVERIFY2(f.boxes.shown.first().prompt.contains(reason), qPrintable(f.boxes.shown.first().prompt));
+    QCOMPARE(fileHash(db), before);
+    QVERIFY(!QFileInfo::exists(elsewhere));
 }
 
 // No window replaces the program's icon with its own.

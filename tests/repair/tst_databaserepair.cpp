@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
@@ -15,6 +16,8 @@ using namespace DatabaseFiles;
 using Step = DatabaseRepair::Step;
 
 const QString MadeToFail = QStringLiteral("The step was made to fail.");
+constexpr char Misleading = 'm';
+constexpr char CutShort = 'c';
 
 Q_DECLARE_METATYPE(DatabaseRepair::Step)
 Q_DECLARE_METATYPE(TestRecord)
@@ -56,7 +59,7 @@ void TestDatabaseRepair::keepsEveryRecord_data()
     QTest::addColumn<QVector<TestRecord>>("records");
     QTest::addColumn<QString>("sql");
     QTest::addColumn<bool>("shrinks");
-    QTest::addColumn<QString>("leftover"); // garbage left by an interrupted run
+    QTest::addColumn<QString>("leftover"); // garbage left by an interrupted run, or "import" by another program
 
     QTest::newRow("empty table") << QVector<TestRecord>() << QString() << false << QString();
     QTest::newRow("one record of nulls") << QVector<TestRecord>{TestRecord::make(nullText())} << QString() << false
@@ -68,6 +71,8 @@ void TestDatabaseRepair::keepsEveryRecord_data()
     QTest::newRow("leftover newFreq.mdb") << manyRecords(30) << QString() << false << "newFreq.mdb";
     // A journal beside the new file would roll it back into the leftover's pages.
     QTest::newRow("leftover journal") << manyRecords(30) << QString() << false << "newFreq.mdb-journal";
+    // Committed to the original after the copy was taken, its records would go with the old file.
+    QTest::newRow("another program imports meanwhile") << manyRecords(30) << QString() << false << "import";
 }
 
 void TestDatabaseRepair::keepsEveryRecord()
@@ -77,7 +82,8 @@ void TestDatabaseRepair::keepsEveryRecord()
     QFETCH(bool, shrinks);
     QFETCH(QString, leftover);
     createDatabase(path(), records);
-    if (!leftover.isEmpty())
+    const bool importing = leftover == QLatin1String("import");
+    if (!leftover.isEmpty() && !importing)
         writeFile(path(leftover), QByteArray(5000, 'x'));
     QVERIFY(sql.isEmpty() || execute(path(), sql));
     QCOMPARE(rowsOf(path(), "PRAGMA freelist_count").first().mid(1).toInt() > 20, shrinks);
@@ -87,8 +93,19 @@ void TestDatabaseRepair::keepsEveryRecord()
     const QFile::Permissions owner = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
     QVERIFY(QFile::setPermissions(path(), owner));
 
-    const DatabaseRepair::Result result = repair();
+    DatabaseRepair repair(path(), path("newFreq.mdb"));
+    QTemporaryDir elsewhere;
+    writeFile(elsewhere.filePath("ten.csv"), "Description\r\n" + QByteArray("Imported\r\n").repeated(10));
+    int imported = -1;
+    repair.setProgress([&](Step step) {
+        if (importing && step == Step::Replace && imported < 0)
+            imported =
+                QProcess::execute(ORVO_DATA_EXECUTABLE, {"import", elsewhere.filePath("ten.csv"), "--db", path()});
+    });
+    const DatabaseRepair::Result result = repair.run();
 
+    // Nothing is lost: the other program is told that it could not write.
+    QCOMPARE(imported, importing ? 1 : -1);
     QVERIFY2(result.ok && !result.damaged, qPrintable(result.message()));
     QCOMPARE(result.message(), QStringLiteral("FREQ.MDB file successfully repaired and compacted."));
     QCOMPARE(result.title(), QStringLiteral("Good News !"));
@@ -129,7 +146,7 @@ void TestDatabaseRepair::failureLeavesDatabaseAsBefore_data()
     QTest::newRow("missing") << QByteArray() << Step::CheckOriginal << "The file does not exist.";
     QTest::newRow("text file") << QByteArray("Description;Comments\r\n") << Step::CheckOriginal
                                << "not an SQLite database file";
-    QTest::newRow("empty file") << QByteArray("") << Step::CheckOriginal << "no such table: Main";
+    QTest::newRow("empty file") << QByteArray("") << Step::CheckOriginal << "The file is empty.";
     QTest::newRow("table list unreadable")
         << QByteArray("SQLite format 3\0\x10\0", 18) + QByteArray(4096 - 18, '\xff') << Step::SaveReadableRows
         << "The list of its tables cannot be read";
@@ -185,6 +202,11 @@ void TestDatabaseRepair::savesReadableRowsOfDamagedFile_data()
     QTest::newRow("a page of records, no index")
         << TableLeaf << "DROP INDEX MainDescriptionNoCase" << true << "freqs-damaged.mdb";
     QTest::newRow("an earlier damaged copy") << TableLeaf << QString() << true << "freqs-damaged-2.mdb";
+    // The salvage's scan must only move forward, or it reads the same pages again for ever.
+    QTest::newRow("a search that starts below where it was asked")
+        << Misleading << QString() << true << "freqs-damaged.mdb";
+    // Read as if the lost byte were zero, the file passed every check and a value changed.
+    QTest::newRow("cut short by a byte") << CutShort << QString() << true << "freqs-damaged.mdb";
 }
 
 void TestDatabaseRepair::savesReadableRowsOfDamagedFile()
@@ -197,7 +219,9 @@ void TestDatabaseRepair::savesReadableRowsOfDamagedFile()
     QVERIFY(sql.isEmpty() || execute(path(), sql));
     const bool countKnown = !sql.startsWith(QLatin1String("DROP"));
     const QStringList sound = content(path());
-    QVERIFY(damagePage(path(), pageKind));
+    QVERIFY(pageKind == Misleading ? misleadSearch(path())
+            : pageKind == CutShort ? QFile::resize(path(), QFileInfo(path()).size() - 1)
+                                   : damagePage(path(), pageKind));
     const QByteArray damagedBytes = fileBytes(path());
     if (keptAs != QLatin1String("freqs-damaged.mdb"))
         writeFile(path("freqs-damaged.mdb"), "earlier");

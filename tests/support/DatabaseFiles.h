@@ -72,6 +72,21 @@ inline bool execute(const QString& path, const QString& sql)
     return done;
 }
 
+// The file and its journal as a program killed in the middle of a change leaves them.
+inline bool interruptChange(const QString& path)
+{
+    const QString copy = path + QStringLiteral(".copy");
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    // The small cache makes the change write pages to the file before it ends.
+    const bool begun = sqlite3_exec(db, "PRAGMA cache_size = 1; BEGIN; UPDATE Main SET Comments = 'x'", nullptr,
+                                    nullptr, nullptr) == SQLITE_OK;
+    const bool copied = begun && QFile::copy(path, copy) && QFile::copy(path + "-journal", copy + "-journal");
+    sqlite3_close_v2(db); // rolls the change back
+    return copied && QFile::remove(path) && QFile::rename(copy, path) &&
+           QFile::rename(copy + "-journal", path + "-journal");
+}
+
 // Records of every storage class, large enough together to fill many pages.
 inline QVector<TestRecord> manyRecords(int count)
 {
@@ -119,6 +134,36 @@ inline bool damagePage(const QString& path, char kind)
     }
     return pages.size() >= 3 && file.seek(pages.at(pages.size() / 2) * pageSize) &&
            file.write(QByteArray(8, '\xff')) == 8;
+}
+
+// Damages a page of records as damagePage does, and raises the keys that lead to the two pages
+// before it (a flipped bit can): a search for the rowids from just above the second one's up
+// then starts in the first one, below where it was asked to.
+inline bool misleadSearch(const QString& path)
+{
+    const int root = rowsOf(path, "SELECT rootpage FROM sqlite_master WHERE name = 'Main'").value(0).mid(1).toInt();
+    QFile file(path);
+    if (root < 2 || !file.open(QIODevice::ReadWrite))
+        return false;
+    QByteArray data = file.readAll();
+    const auto number = [&data](qint64 at, int bytes) {
+        int value = 0;
+        for (int i = 0; i < bytes; ++i)
+            value = (value << 8) | uchar(data.at(at + i));
+        return value;
+    };
+    const qint64 page = qint64(root - 1) * number(16, 2);
+    const int damaged = number(page + 3, 2) / 2;
+    const auto key = [&](int cell) { return page + number(page + 12 + 2 * cell, 2) + 4; }; // a two-byte varint here
+    const int highest = ((number(key(damaged - 1), 1) & 0x7f) << 7) | number(key(damaged - 1) + 1, 1);
+    for (const int cell : {damaged - 2, damaged - 1}) {
+        const int raised = highest + 1 + cell - (damaged - 2);
+        data[key(cell)] = char(0x80 | (raised >> 7));
+        data[key(cell) + 1] = char(raised & 0x7f);
+    }
+    const qint64 leaf = qint64(number(page + number(page + 12 + 2 * damaged, 2), 4) - 1) * number(16, 2);
+    data.replace(leaf, 8, QByteArray(8, '\xff'));
+    return data.at(page) == 0x05 && damaged >= 2 && file.seek(0) && file.write(data) == data.size();
 }
 
 } // namespace DatabaseFiles
