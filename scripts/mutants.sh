@@ -151,8 +151,8 @@ fault store-output-special src/store/OutputFile.cpp \
     ': m_direct(false)' \
     "an export to a pipe or a device renames a file over the node instead of writing to it"
 fault store-export-blob src/exchange/RecordExport.cpp \
-    'if (value.typeId() == QMetaType::QByteArray) {' \
-    'if (false) {' \
+    'if (value.typeId() == QMetaType::QByteArray)' \
+    'if (false)' \
     "an export writes binary data as replacement characters instead of refusing it"
 fault store-freq-zero src/store/FrequencyText.cpp \
     'if (number && *number > 0) {' \
