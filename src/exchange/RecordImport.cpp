@@ -2,6 +2,7 @@
 #include "exchange/RecordImport.h"
 
 #include "store/OrvoDatabase.h"
+#include "store/SqliteFile.h"
 #include "exchange/TableSource.h"
 
 #include <QElapsedTimer>
@@ -43,33 +44,6 @@ Outcome storedKeys(const QSqlDatabase& db, QSet<QString>& keys)
     return Outcome::success();
 }
 
-class Transaction
-{
-public:
-    explicit Transaction(const QSqlDatabase& db) : m_db(db) {}
-    ~Transaction()
-    {
-        if (m_open)
-            OrvoDatabase::exec(m_db, QStringLiteral("ROLLBACK"));
-    }
-    Outcome begin()
-    {
-        const Outcome begun = OrvoDatabase::exec(m_db, QStringLiteral("BEGIN IMMEDIATE"));
-        m_open = begun.ok;
-        return begun;
-    }
-    Outcome commit()
-    {
-        const Outcome committed = OrvoDatabase::exec(m_db, QStringLiteral("COMMIT"));
-        m_open = !committed.ok;
-        return committed;
-    }
-
-private:
-    QSqlDatabase m_db;
-    bool m_open = false;
-};
-
 ImportReport importRows(TableSource& source, const FieldMapping& mapping, const QSqlDatabase& db,
                         const ImportOptions& options)
 {
@@ -99,7 +73,7 @@ ImportReport importRows(TableSource& source, const FieldMapping& mapping, const 
 
     if (const Outcome kept = OrvoDatabase::keepRowids(db); !kept)
         return failed(QStringLiteral("The database cannot be changed: %1").arg(kept.error));
-    Transaction transaction(db);
+    SqliteTransaction transaction(OrvoDatabase::handle(db));
     if (const Outcome begun = transaction.begin(); !begun)
         return failed(QStringLiteral("The database cannot be changed: %1").arg(begun.error));
     QSet<QString> keys;

@@ -312,13 +312,13 @@ Report copyReadable(SqliteFile& source, const QString& targetPath, const QString
     Report report;
     SqliteFile target;
     report.copied = target.open(targetPath, SqliteFile::Mode::Create);
+    SqliteTransaction transaction(target.handle());
     if (report.copied)
-        report.copied = target.exec(QStringLiteral("BEGIN"));
-    if (!report.copied)
-        return report;
-    report.copied = rebuild(source, target, recordTable, report);
-    report.copied = report.copied ? target.exec(QStringLiteral("COMMIT"))
-                                  : (target.exec(QStringLiteral("ROLLBACK")), report.copied);
+        report.copied = transaction.begin(false);
+    if (report.copied)
+        report.copied = rebuild(source, target, recordTable, report);
+    if (report.copied)
+        report.copied = transaction.commit();
     return report;
 }
 

@@ -67,6 +67,20 @@ Outcome loadDemoRecords(const QSqlDatabase& db)
     return Outcome::success();
 }
 
+// The table, its indexes and triggers, and the demo records when asked, in one transaction.
+Outcome fillNew(const QSqlDatabase& db, bool withDemoRecords)
+{
+    SqliteTransaction transaction(handle(db));
+    Outcome outcome = transaction.begin(false);
+    for (const QString& sql : QStringList{schemaSql(), DescriptionIndexSql} + FrequencyIndex::createSql() + RowidsSql) {
+        if (outcome)
+            outcome = exec(db, sql);
+    }
+    if (outcome && withDemoRecords)
+        outcome = loadDemoRecords(db);
+    return outcome ? transaction.commit() : outcome;
+}
+
 Outcome createAt(const QString& path, bool withDemoRecords)
 {
     const QString connection = QStringLiteral("orvo-create-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -77,19 +91,7 @@ Outcome createAt(const QString& path, bool withDemoRecords)
         if (!db.open()) {
             outcome = Outcome::failure(errorText(db.lastError()));
         } else {
-            outcome = exec(db, QStringLiteral("BEGIN"));
-            if (outcome)
-                outcome = exec(db, schemaSql());
-            if (outcome)
-                outcome = exec(db, DescriptionIndexSql);
-            if (outcome)
-                for (const QString& sql : FrequencyIndex::createSql() + RowidsSql) {
-                    if (outcome)
-                        outcome = exec(db, sql);
-                }
-            if (outcome && withDemoRecords)
-                outcome = loadDemoRecords(db);
-            outcome = outcome ? exec(db, QStringLiteral("COMMIT")) : (exec(db, QStringLiteral("ROLLBACK")), outcome);
+            outcome = fillNew(db, withDemoRecords);
             db.close();
         }
     }
@@ -263,14 +265,13 @@ Outcome keepRowids(const QSqlDatabase& db)
     if (kept.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name IN ('MainRowids', 'MainRowidsInsert')")) &&
         kept.next() && kept.value(0).toInt() == 2)
         return Outcome::success();
-    Outcome outcome = exec(db, QStringLiteral("BEGIN IMMEDIATE"));
+    SqliteTransaction transaction(handle(db));
+    Outcome outcome = transaction.begin();
     for (const QString& sql : RowidsSql) {
         if (outcome)
             outcome = exec(db, sql);
     }
-    if (!outcome || !(outcome = exec(db, QStringLiteral("COMMIT"))))
-        exec(db, QStringLiteral("ROLLBACK"));
-    return outcome;
+    return outcome ? transaction.commit() : outcome;
 }
 
 QString insertSql(const QStringList& fields)

@@ -1,5 +1,7 @@
 #include "store/SqliteFile.h"
 
+#include "store/OrvoDatabase.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -254,4 +256,26 @@ QString quotedName(const QString& name)
     QString doubled = name;
     doubled.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + doubled + QLatin1Char('"');
+}
+
+SqliteTransaction::~SqliteTransaction()
+{
+    if (m_open)
+        sqlite3_exec(m_handle, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+Outcome SqliteTransaction::begin(bool immediate)
+{
+    if (sqlite3_exec(m_handle, immediate ? "BEGIN IMMEDIATE" : "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return OrvoDatabase::readFailure(m_handle);
+    m_open = true;
+    return Outcome::success();
+}
+
+Outcome SqliteTransaction::commit()
+{
+    if (sqlite3_exec(m_handle, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return OrvoDatabase::readFailure(m_handle);
+    m_open = false;
+    return Outcome::success();
 }

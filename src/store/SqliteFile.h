@@ -107,5 +107,25 @@ private:
     sqlite3_stmt* m_statement = nullptr;
 };
 
+// A transaction on a raw connection, the one way the store, repair and exchange code change a
+// file in several steps: begun, then committed, or rolled back when it ends uncommitted.
+class SqliteTransaction
+{
+public:
+    explicit SqliteTransaction(sqlite3* handle) : m_handle(handle) {}
+    ~SqliteTransaction();
+    SqliteTransaction(const SqliteTransaction&) = delete;
+    SqliteTransaction& operator=(const SqliteTransaction&) = delete;
+
+    // Immediate takes the file's write lock at once, so that a busy file fails here and not
+    // halfway through.
+    Outcome begin(bool immediate = true);
+    Outcome commit();
+
+private:
+    sqlite3* m_handle;
+    bool m_open = false;
+};
+
 // Quotes a name for SQL: "name", with inner quotes doubled.
 QString quotedName(const QString& name);
