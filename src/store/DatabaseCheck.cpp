@@ -29,21 +29,13 @@ void checkOpen(QSqlDatabase& db, Report& report)
             report.problems << line;
     }
 
-    QStringList present;
-    if (!query.exec(QStringLiteral("PRAGMA table_info(Main)"))) {
-        report.problems << OrvoDatabase::errorText(query.lastError());
+    const qsizetype before = report.problems.size();
+    if (const Outcome read = OrvoDatabase::mainTableProblems(db, report.problems); !read) {
+        report.problems << read.error;
         return;
     }
-    while (query.next())
-        present << query.value(1).toString().toLower();
-    if (present.isEmpty()) {
-        report.problems << QStringLiteral("It has no table Main.");
+    if (report.problems.size() > before && report.problems.last() == QLatin1String("It has no table Main."))
         return;
-    }
-    for (const QString& name : RecordFields::names()) {
-        if (!present.contains(name.toLower()))
-            report.problems << QStringLiteral("Table Main has no column %1.").arg(name);
-    }
     if (query.exec(QStringLiteral("SELECT count(*) FROM Main")) && query.next())
         report.records = query.value(0).toLongLong();
     else

@@ -192,6 +192,25 @@ QString errorText(int code, const QString& words, const QString& path)
     return words;
 }
 
+Outcome mainTableProblems(const QSqlDatabase& db, QStringList& problems, const QString& path)
+{
+    QSqlQuery columns(db);
+    if (!columns.exec(QStringLiteral("PRAGMA table_info(Main)")))
+        return Outcome::failure(errorText(columns.lastError(), path));
+    QStringList present;
+    while (columns.next())
+        present << columns.value(1).toString().toLower();
+    if (present.isEmpty()) {
+        problems << QStringLiteral("It has no table Main.");
+        return Outcome::success();
+    }
+    for (const QString& name : RecordFields::names()) {
+        if (!present.contains(name.toLower()))
+            problems << QStringLiteral("Table Main has no column %1.").arg(name);
+    }
+    return Outcome::success();
+}
+
 Outcome open(const QString& path, const QString& connectionName, bool readOnly)
 {
     if (const QString reason = unusableReason(path); !reason.isEmpty())
@@ -206,22 +225,13 @@ Outcome open(const QString& path, const QString& connectionName, bool readOnly)
         if (!db.open()) {
             outcome = Outcome::failure(errorText(db.lastError(), path));
         } else {
-            QSqlQuery columns(db);
-            QStringList present;
-            if (!columns.exec(QStringLiteral("PRAGMA table_info(Main)"))) {
-                outcome = Outcome::failure(errorText(columns.lastError(), path));
-            } else {
-                while (columns.next())
-                    present << columns.value(1).toString().toLower();
-                if (present.isEmpty())
-                    outcome = Outcome::failure(QStringLiteral("It is not an Orvo database: it has no table Main."));
-                for (const QString& name : RecordFields::names()) {
-                    if (outcome && !present.contains(name.toLower()))
-                        outcome = Outcome::failure(
-                            QStringLiteral("It is not an Orvo database: table Main has no column %1.").arg(name));
-                }
+            QStringList problems;
+            outcome = mainTableProblems(db, problems, path);
+            if (outcome && !problems.isEmpty()) {
+                QString problem = problems.first();
+                problem[0] = problem[0].toLower();
+                outcome = Outcome::failure(QStringLiteral("It is not an Orvo database: ") + problem);
             }
-            columns.finish();
             QString likeError;
             if (outcome && !JetLike::registerOn(handle(db), &likeError))
                 outcome = Outcome::failure(likeError);

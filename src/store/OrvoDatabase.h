@@ -34,6 +34,11 @@ QString unusableReason(const QString& path);
 QString errorText(int code, const QString& words, const QString& path = QString());
 QString errorText(const QSqlError& error, const QString& path = QString());
 
+// What keeps the file from holding Orvo's records, in the user's words ("It has no table
+// Main.", "Table Main has no column F2."), added to problems; a failure when the engine cannot
+// tell.
+Outcome mainTableProblems(const QSqlDatabase& db, QStringList& problems, const QString& path = QString());
+
 // Opens an existing Orvo database on a new connection of the given name. The file is checked
 // (SQLite, table Main with every column) before anything is written to it; on failure the
 // connection is removed and the file is left exactly as it was. Read-only, nothing is ever
