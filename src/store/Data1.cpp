@@ -343,8 +343,9 @@ Outcome Data1::update()
     const bool adding = m_editState == EditState::Adding;
     if (!adding && !m_editedRow)
         return m_editedRow;
-    // A row that another program deleted reads as no values.
-    if (!adding && m_editedValues.isEmpty())
+    // A row that another program deleted reads as no values, or is gone from the rest of the
+    // list when that is read only now.
+    if (!adding && (m_editedValues.isEmpty() || !hasCurrentRecord()))
         return Outcome::failure(ChangedElsewhere);
     if (const Outcome followed = followReplacedFile(); !followed)
         return followed;
