@@ -98,21 +98,29 @@ Outcome execAll(sqlite3* db, const QStringList& statements)
     return Outcome::success();
 }
 
-// One pass over Main; the bigger cache keeps the unordered inserts into the index in memory.
+// One pass over Main gathers the values in a temporary table; the engine then sorts them into
+// the index's order, spilling to disk rather than holding them, and each page of the index is
+// written once, full. Inserted in record order instead, they split pages all over the index
+// and wanted a cache of hundreds of megabytes on a million records to stay fast.
 Outcome fill(sqlite3* db)
 {
     QStringList columns;
     for (int i = 1; i <= RecordFields::Frequencies; ++i)
         columns << QStringLiteral("F%1").arg(i);
     const QByteArray readSql = "SELECT rowid, " + columns.join(QLatin1Char(',')).toUtf8() + " FROM Main";
-    const QByteArray addSql = QStringLiteral("INSERT OR IGNORE INTO %1 (Value, RecordId, Number) VALUES (?1, ?2, %2)")
-                                  .arg(TableName, numberSql(QStringLiteral("?1")))
+    const QByteArray gatherSql = "INSERT INTO temp.MainFrequenciesFill (Value, RecordId, Field) VALUES (?1, ?2, ?3)";
+    // Of the spellings of one value (ignoring case) in one record, the first field's is kept.
+    const QByteArray addSql = QStringLiteral("INSERT OR IGNORE INTO %1 (Value, RecordId, Number) SELECT Value, "
+                                             "RecordId, %2 FROM temp.MainFrequenciesFill ORDER BY Value COLLATE "
+                                             "NOCASE, RecordId, Field")
+                                  .arg(TableName, numberSql(QStringLiteral("Value")))
                                   .toUtf8();
+    Outcome outcome = execAll(db, {QStringLiteral("CREATE TEMP TABLE MainFrequenciesFill (Value TEXT NOT NULL, "
+                                                  "RecordId INTEGER NOT NULL, Field INTEGER NOT NULL)")});
     sqlite3_stmt* read = nullptr;
-    sqlite3_stmt* add = nullptr;
-    Outcome outcome;
-    if (sqlite3_prepare_v2(db, readSql.constData(), -1, &read, nullptr) != SQLITE_OK ||
-        sqlite3_prepare_v2(db, addSql.constData(), -1, &add, nullptr) != SQLITE_OK)
+    sqlite3_stmt* gather = nullptr;
+    if (outcome && (sqlite3_prepare_v2(db, readSql.constData(), -1, &read, nullptr) != SQLITE_OK ||
+                    sqlite3_prepare_v2(db, gatherSql.constData(), -1, &gather, nullptr) != SQLITE_OK))
         outcome = Outcome::failure(engineMessage(db));
     int step = SQLITE_DONE;
     while (outcome && (step = sqlite3_step(read)) == SQLITE_ROW) {
@@ -122,29 +130,21 @@ Outcome fill(sqlite3* db)
             const int bytes = sqlite3_column_bytes(read, column);
             if (!text || (bytes == 1 && text[0] == '0'))
                 continue;
-            sqlite3_bind_text(add, 1, text, bytes, SQLITE_STATIC);
-            sqlite3_bind_int64(add, 2, record);
-            if (sqlite3_step(add) != SQLITE_DONE)
+            sqlite3_bind_text(gather, 1, text, bytes, SQLITE_STATIC);
+            sqlite3_bind_int64(gather, 2, record);
+            sqlite3_bind_int(gather, 3, column);
+            if (sqlite3_step(gather) != SQLITE_DONE)
                 outcome = Outcome::failure(engineMessage(db));
-            sqlite3_reset(add);
+            sqlite3_reset(gather);
         }
     }
     if (outcome && step != SQLITE_DONE)
         outcome = Outcome::failure(engineMessage(db));
-    sqlite3_finalize(add);
+    sqlite3_finalize(gather);
     sqlite3_finalize(read);
+    if (outcome)
+        outcome = execAll(db, {QString::fromUtf8(addSql), QStringLiteral("DROP TABLE temp.MainFrequenciesFill")});
     return outcome;
-}
-
-int cacheSize(sqlite3* db)
-{
-    sqlite3_stmt* pragma = nullptr;
-    int size = -2000;
-    if (sqlite3_prepare_v2(db, "PRAGMA cache_size", -1, &pragma, nullptr) == SQLITE_OK &&
-        sqlite3_step(pragma) == SQLITE_ROW)
-        size = sqlite3_column_int(pragma, 0);
-    sqlite3_finalize(pragma);
-    return size;
 }
 
 Outcome build(sqlite3* db)
@@ -157,16 +157,14 @@ Outcome build(sqlite3* db)
     for (const QString& trigger : Triggers)
         drops << QStringLiteral("DROP TRIGGER IF EXISTS ") + trigger;
     drops << QStringLiteral("DROP TABLE IF EXISTS ") + TableName;
-    const int cache = cacheSize(db);
     Outcome outcome = execAll(db, drops);
     if (outcome)
-        outcome = execAll(db, {tableSql(), QStringLiteral("PRAGMA cache_size = -131072")});
+        outcome = execAll(db, {tableSql()});
     if (outcome)
         outcome = fill(db);
     // The index of numbers is made after the fill: one sort instead of a million inserts.
     if (outcome)
         outcome = execAll(db, QStringList{numberIndexSql()} + triggerSql());
-    execAll(db, {QStringLiteral("PRAGMA cache_size = %1").arg(cache)});
     if (outcome && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
         outcome = Outcome::failure(engineMessage(db));
     if (!outcome)
