@@ -238,11 +238,9 @@ Outcome open(const QString& path, const QString& connectionName, bool readOnly)
             if (outcome && !FrequencyBand::registerOn(handle(db)))
                 outcome = Outcome::failure(
                     QStringLiteral("Could not add the %1 function.").arg(QLatin1String(FrequencyBand::SqlFunction)));
-            // Reads through a memory map instead of a read call per page: walking a million
-            // records in description order visits the table's pages at random. Writes still
-            // go through the journal as before.
-            if (outcome)
-                exec(db, QStringLiteral("PRAGMA mmap_size = 1073741824"));
+            // Pages are read with a call each, not through a memory map: a mapped page stays in
+            // the process's memory once touched, and a search of the comments touches the whole
+            // table (over 300 MB at a million records) for no measured gain in a search.
             // The indexes only make sorting and searching fast; a file that cannot take them
             // (read-only, or locked by another program) is still usable without them.
             if (outcome && !readOnly && QFileInfo(path).isWritable()) {
