@@ -1,10 +1,12 @@
 #include "RecordGenerator.h"
 
 #include "query/RecordFields.h"
+#include "store/FrequencyIndex.h"
 #include "store/OrvoDatabase.h"
 
 #include <QByteArray>
 #include <QFile>
+#include <QSqlDatabase>
 #include <sqlite3.h>
 
 namespace RecordGenerator {
@@ -280,6 +282,55 @@ bool bindText(sqlite3_stmt* insert, int column, const QVariant& value)
     return sqlite3_bind_text(insert, column, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT) == SQLITE_OK;
 }
 
+// Takes the indexes on Main, the frequency index and its triggers off the new file; names
+// gets what was taken off.
+Outcome withoutIndexes(sqlite3* db, QStringList* names)
+{
+    QStringList drops;
+    sqlite3_stmt* schema = nullptr;
+    const QByteArray schemaSql = QStringLiteral("SELECT type, name FROM sqlite_master WHERE (type = 'index' AND "
+                                                "tbl_name = 'Main') OR name LIKE '%1%'")
+                                     .arg(FrequencyIndex::TableName)
+                                     .toUtf8();
+    if (sqlite3_prepare_v2(db, schemaSql.constData(), -1, &schema, nullptr) != SQLITE_OK)
+        return engineFailure(db, QStringLiteral("Reading the schema"));
+    while (sqlite3_step(schema) == SQLITE_ROW) {
+        const QString type = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(schema, 0)));
+        *names << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(schema, 1)));
+        // Dropping the table drops its own index.
+        if (type != QLatin1String("index") || !names->last().startsWith(FrequencyIndex::TableName))
+            drops.prepend(QStringLiteral("DROP %1 %2").arg(type, names->last()));
+    }
+    sqlite3_finalize(schema);
+    for (const QString& drop : drops) {
+        if (sqlite3_exec(db, drop.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            return engineFailure(db, drop);
+    }
+    return Outcome::success();
+}
+
+// Opening builds what a file lacks, but does not fail when it cannot; without an index the
+// file would time other searches than a real one.
+Outcome buildIndexes(const QString& path, const QStringList& names)
+{
+    const QString connection = QStringLiteral("orvo-generate");
+    Outcome outcome = OrvoDatabase::open(path, connection);
+    QSqlDatabase::database(connection, false).close();
+    QSqlDatabase::removeDatabase(connection);
+    sqlite3* db = nullptr;
+    sqlite3_stmt* built = nullptr;
+    const QByteArray builtSql =
+        "SELECT count(*) FROM sqlite_master WHERE name IN ('" + names.join("', '").toUtf8() + "')";
+    if (outcome &&
+        (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
+         sqlite3_prepare_v2(db, builtSql.constData(), -1, &built, nullptr) != SQLITE_OK ||
+         sqlite3_step(built) != SQLITE_ROW || sqlite3_column_int(built, 0) != names.size()))
+        outcome = Outcome::failure(QStringLiteral("Opening %1 did not build its indexes.").arg(path));
+    sqlite3_finalize(built);
+    sqlite3_close(db);
+    return outcome;
+}
+
 Outcome insertAll(sqlite3* db, int count, std::uint64_t seed, const std::function<void(int)>& progress)
 {
     QByteArray sql = "INSERT INTO Main (" + RecordFields::names().join(QLatin1Char(',')).toUtf8() + ") VALUES (?";
@@ -308,6 +359,9 @@ Outcome insertAll(sqlite3* db, int count, std::uint64_t seed, const std::functio
 
 } // namespace
 
+// The records go into the bare table, and the indexes are built afterwards by opening the
+// file, as Orvo builds those a file lacks. The table's pages then lie together, as in a file
+// that was compacted, instead of among the index pages that inserts made one row at a time.
 Outcome writeDatabase(const QString& path, int count, std::uint64_t seed, const std::function<void(int)>& progress)
 {
     if (const Outcome created = OrvoDatabase::createEmpty(path); !created)
@@ -318,16 +372,19 @@ Outcome writeDatabase(const QString& path, int count, std::uint64_t seed, const 
         sqlite3_close(db);
         return failed;
     }
-    // A large cache keeps the unordered index inserts of the one big transaction in memory.
-    sqlite3_exec(db, "PRAGMA cache_size = -262144", nullptr, nullptr, nullptr);
+    QStringList indexes;
     Outcome outcome = sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK
-                          ? insertAll(db, count, seed, progress)
+                          ? withoutIndexes(db, &indexes)
                           : engineFailure(db, QStringLiteral("Starting the transaction"));
+    if (outcome)
+        outcome = insertAll(db, count, seed, progress);
     if (outcome && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
         outcome = engineFailure(db, QStringLiteral("Committing"));
     if (!outcome)
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(db);
+    if (outcome)
+        outcome = buildIndexes(path, indexes);
     return outcome;
 }
 
