@@ -1,121 +1,32 @@
+#include "BenchData.h"
 #include "BenchReport.h"
+#include "BestFloor.h"
+#include "Comparison.h"
 #include "FloorOperations.h"
+#include "MemoryProbe.h"
 #include "OrvoOperations.h"
 #include "RecordGenerator.h"
+#include "printing/ExportText.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <cstdio>
-#include <functional>
 #include <sqlite3.h>
 
 namespace {
 
-struct Side
+// The lines of an export after its header, whose time differs from run to run.
+QByteArray exportedLines(const QString& path)
 {
-    std::function<qint64()> work;
-    std::function<void()> prepare = [] {};
-};
-
-double timedMs(const std::function<qint64()>& work, qint64* rows)
-{
-    QElapsedTimer timer;
-    timer.start();
-    *rows = work();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-// One untimed round on each side first (caches, and the rows each side finds), then the
-// timed rounds, Orvo and floor in turn so that both see the same noise.
-BenchLine compare(const QString& operation, int runs, const Side& orvo, const Side& floor, BenchLine::Goal goal,
-                  double limit, const std::function<QString()>& note = {})
-{
-    BenchLine line;
-    line.operation = operation;
-    line.goal = goal;
-    line.limit = limit;
-    qint64 orvoRows = 0;
-    qint64 floorRows = 0;
-    orvo.prepare();
-    orvo.work();
-    floor.prepare();
-    floor.work();
-    QVector<double> orvoTimes;
-    QVector<double> floorTimes;
-    for (int run = 0; run < runs; ++run) {
-        orvo.prepare();
-        orvoTimes << timedMs(orvo.work, &orvoRows);
-        floor.prepare();
-        floorTimes << timedMs(floor.work, &floorRows);
-    }
-    line.orvo = BenchReport::median(orvoTimes);
-    line.floor = BenchReport::median(floorTimes);
-    QStringList notes;
-    if (orvoRows != floorRows)
-        notes << QStringLiteral("rows differ: Orvo %1, floor %2").arg(orvoRows).arg(floorRows);
-    else
-        notes << QStringLiteral("%1 rows").arg(orvoRows);
-    if (note && !note().isEmpty())
-        notes << note();
-    line.note = notes.join(QStringLiteral("; "));
-    return line;
-}
-
-qint64 peakResidentKilobytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
-// Run in a child process, so that only start-up and the full list count.
-int memoryProbe(const QString& folder)
-{
-    OrvoOperations orvo(folder);
-    if (!orvo.startUp())
-        return 1;
-    const int lines = orvo.find(true, false, false, QString());
-    std::printf("%lld %d\n", peakResidentKilobytes(), lines);
-    return 0;
-}
-
-BenchLine peakMemory(const QString& folder, int records)
-{
-    BenchLine line;
-    line.operation = QStringLiteral("peak memory, full list shown");
-    line.unit = QStringLiteral("MB");
-    line.goal = BenchLine::Goal::AbsoluteBelow;
-    line.limit = 400;
-    QProcess child;
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--records"), QString::number(records), QStringLiteral("--folder"), folder,
-                 QStringLiteral("--memory-probe")});
-    child.waitForFinished(-1);
-    const QList<QByteArray> answer = child.readAllStandardOutput().trimmed().split(' ');
-    if (child.exitCode() != 0 || answer.size() != 2) {
-        line.note = QStringLiteral("the probe failed");
-        return line;
-    }
-    line.orvo = answer.at(0).toDouble() / 1024.0;
-    line.note = QStringLiteral("VmHWM of a process that started and listed %1 records").arg(QString(answer.at(1)));
-    return line;
-}
-
-BenchLine notMeasured(const QString& operation, const QString& why)
-{
-    BenchLine line;
-    line.operation = operation;
-    line.note = why;
-    return line;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArrayLiteral("unreadable");
+    const QByteArray all = file.readAll();
+    return QCryptographicHash::hash(all.mid(all.indexOf('\n') + 1), QCryptographicHash::Md5);
 }
 
 } // namespace
@@ -126,21 +37,25 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Times Orvo's operations against bare SQLite."));
+    parser.setApplicationDescription(
+        QStringLiteral("Times Orvo's operations against the best plain technique and bare SQLite."));
     parser.addHelpOption();
     const QCommandLineOption recordsOption(QStringLiteral("records"), QStringLiteral("Records in the database."),
                                            QStringLiteral("count"), QStringLiteral("10000"));
     const QCommandLineOption dataOption(QStringLiteral("data"),
                                         QStringLiteral("Folder for the generated databases (one folder per size)."),
                                         QStringLiteral("folder"), QStringLiteral("bench-data"));
-    const QCommandLineOption folderOption(QStringLiteral("folder"), QStringLiteral("Use exactly this folder."),
-                                          QStringLiteral("folder"));
+    const QCommandLineOption folderOption(
+        QStringLiteral("folder"),
+        QStringLiteral("Time the freqs.mdb in exactly this folder, as it is (it is changed)."),
+        QStringLiteral("folder"));
     const QCommandLineOption runsOption(QStringLiteral("runs"), QStringLiteral("Timed runs per operation."),
                                         QStringLiteral("count"));
     const QCommandLineOption onlyOption(QStringLiteral("only"),
                                         QStringLiteral("Run only the operations whose name contains this text."),
                                         QStringLiteral("text"));
-    const QCommandLineOption probeOption(QStringLiteral("memory-probe"), QStringLiteral("Internal."));
+    const QCommandLineOption probeOption(QStringLiteral("memory-probe"), QStringLiteral("Internal."),
+                                         QStringLiteral("mode"));
     parser.addOptions({recordsOption, dataOption, folderOption, runsOption, onlyOption, probeOption});
     parser.process(app);
 
@@ -148,41 +63,63 @@ int main(int argc, char* argv[])
     const QString folder = parser.isSet(folderOption)
                                ? parser.value(folderOption)
                                : QDir(parser.value(dataOption)).absoluteFilePath(QString::number(records));
-    const QString database = QDir(folder).filePath(QStringLiteral("freqs.mdb"));
     if (parser.isSet(probeOption))
-        return memoryProbe(folder);
+        return MemoryProbe::run(parser.value(probeOption), folder);
+    const QDir here(folder);
+    const QString database = here.filePath(QStringLiteral("freqs.mdb"));
+    // Every run starts from the file as generated; the operations (repair above all) change it.
+    const QString generated = parser.isSet(folderOption) ? database : here.filePath(QStringLiteral("generated.mdb"));
 
     const int runs = parser.isSet(runsOption) ? parser.value(runsOption).toInt()
                                               : (records <= 10000    ? 9
                                                  : records <= 100000 ? 5
                                                                      : 3);
-    if (!QFile::exists(database)) {
+    if (!QFile::exists(generated)) {
         QDir().mkpath(folder);
         QElapsedTimer timer;
         timer.start();
-        std::printf("Generating %d records into %s ...\n", records, qPrintable(database));
+        std::printf("Generating %d records into %s ...\n", records, qPrintable(generated));
         std::fflush(stdout);
-        if (const Outcome written = RecordGenerator::writeDatabase(database, records); !written) {
+        if (const Outcome written = RecordGenerator::writeDatabase(generated, records); !written) {
             std::fprintf(stderr, "%s\n", qPrintable(written.error));
             return 1;
         }
         std::printf("  done in %.1f s\n", timer.elapsed() / 1000.0);
     }
-    std::printf("Orvo benchmark on %s (Qt %s, SQLite %s)\n", qPrintable(database), qVersion(), sqlite3_libversion());
-    BenchReport::printHeader(records, runs);
+    if (generated != database) {
+        if (const Outcome copied = BenchData::copyDatabase(generated, database); !copied) {
+            std::fprintf(stderr, "%s\n", qPrintable(copied.error));
+            return 1;
+        }
+    }
+    std::printf("\nOrvo benchmark on %s (Qt %s, SQLite %s)\n", qPrintable(database), qVersion(), sqlite3_libversion());
+    BenchReport::printHeader(records, runs, BenchData::layout(database));
 
     using Goal = BenchLine::Goal;
     const QString only = parser.value(onlyOption);
     const auto wanted = [&only](const QString& operation) {
         return only.isEmpty() || operation.contains(only, Qt::CaseInsensitive);
     };
-    if (wanted(QStringLiteral("peak memory")))
-        BenchReport::print(records, peakMemory(folder, records));
+    if (wanted(QStringLiteral("peak memory"))) {
+        for (const BenchLine& line : MemoryProbe::listLines(folder, QString()))
+            BenchReport::print(records, line);
+        const QString withoutIndex = here.filePath(QStringLiteral("without-index"));
+        QDir().mkpath(withoutIndex);
+        const QString copy = QDir(withoutIndex).filePath(QStringLiteral("freqs.mdb"));
+        if (BenchData::copyWithoutFrequencyIndex(generated, copy))
+            BenchReport::print(records, MemoryProbe::openLine(withoutIndex));
+        QDir(withoutIndex).removeRecursively();
+    }
 
     OrvoOperations orvo(folder);
-    FloorOperations floor(database);
-    if (!floor.isOpen()) {
-        std::fprintf(stderr, "Cannot open %s: %s\n", qPrintable(database), qPrintable(floor.error()));
+    FloorOperations bare(database);
+    if (!bare.isOpen()) {
+        std::fprintf(stderr, "Cannot open %s: %s\n", qPrintable(database), qPrintable(bare.error()));
+        return 1;
+    }
+    BestFloor best(bare);
+    if (!best.loadList()) {
+        std::fprintf(stderr, "Cannot read the list of %s\n", qPrintable(database));
         return 1;
     }
     const auto fastPath = [&orvo] {
@@ -190,128 +127,120 @@ int main(int argc, char* argv[])
     };
     const auto started = [&orvo] { return orvo.startUp() || (std::fprintf(stderr, "Orvo could not start\n"), false); };
     const auto find = [&orvo](bool description, bool comments, bool frequencies, const char* text) {
-        return [&orvo, description, comments, frequencies, text] {
-            return qint64(orvo.find(description, comments, frequencies, QLatin1String(text)));
-        };
+        return Side{[&orvo, description, comments, frequencies, text] {
+                        return qint64(orvo.find(description, comments, frequencies, QLatin1String(text)));
+                    },
+                    [] {}, [&orvo] { return orvo.listedText(); }};
     };
-    const auto descriptions = [&floor](const char* condition) {
-        return [&floor, condition] { return floor.orderedDescriptions(QLatin1String(condition)); };
+    const auto descriptions = [&bare](const QString& condition) {
+        return Side{[&bare, condition] { return bare.orderedDescriptions(condition); }, [] {},
+                    [&bare, condition] {
+                        QCryptographicHash lines(QCryptographicHash::Md5);
+                        bare.orderedDescriptions(condition, &lines);
+                        return lines.result();
+                    }};
     };
-    const QString floorFile = QDir(folder).filePath(QStringLiteral("floor-freq.txt"));
-    const QString floorCopy = QDir(folder).filePath(QStringLiteral("floorFreq.mdb"));
+    const auto bestFound = [&best](const std::function<qint64()>& search) {
+        return Side{search, [] {}, [&best] { return best.foundLines(); }};
+    };
+    const auto exported = [](const QString& path) { return [path] { return exportedLines(path); }; };
+    const QString orvoFile = here.filePath(ExportText::FileName);
+    const QString floorFile = here.filePath(QStringLiteral("floor-freq.txt"));
+    const QString bareFile = here.filePath(QStringLiteral("bare-freq.txt"));
+    const QString floorCopy = here.filePath(QStringLiteral("floorFreq.mdb"));
+    QSize windowSize;
 
-    struct Operation
-    {
-        QString name;
-        Side orvo;
-        Side floor;
-        Goal goal;
-        double limit;
-        // Untimed, once before the runs; false when the operation cannot run in this build.
-        std::function<bool()> setUp;
-        QString notAvailable;
-    };
-    const auto always = [] { return true; };
     const QVector<Operation> operations{
         {QStringLiteral("start-up (window shown, query bound)"),
          {[&] { return qint64(orvo.startUp()); }, [&] { orvo.shutDown(); }},
-         {[&] { return floor.openAndFirstRow(); }},
-         Goal::RatioAtMost,
-         2,
-         always,
-         {}},
-        {QStringLiteral("Find, Description, empty text"),
-         {find(true, false, false, "")},
-         {descriptions("")},
+         {[&] { return best.startUp(windowSize); }, [&] { best.closeWindow(); }},
+         Side{[&] { return bare.openAndFirstRow(); }},
          Goal::RatioAtMost,
          1.5,
-         started,
-         {}},
-        {QStringLiteral("Find, Description, \"eart\""),
-         {find(true, false, false, "eart")},
-         {descriptions("Description LIKE '%eart%'")},
-         Goal::RatioAtMost,
-         1.5,
-         started,
-         {}},
-        {QStringLiteral("Find, Description + Comments, \"eart\""),
-         {find(true, true, false, "eart")},
-         {descriptions("Comments LIKE '%eart%' OR Description LIKE '%eart%'")},
-         Goal::RatioAtMost,
-         1.5,
-         started,
-         {}},
-        {QStringLiteral("Find, Frequencies, \"728\""),
-         {find(false, false, true, "728")},
-         {[&] { return floor.frequencyScan(QStringLiteral("728")); }},
-         Goal::RatioAtMost,
-         0.1,
-         started,
-         {}},
-        {QStringLiteral("Find, Frequencies, \"728~1\""),
-         {find(false, false, true, "728~1")},
-         {[&] { return floor.frequencyBandScan(QStringLiteral("727"), QStringLiteral("729")); }},
-         Goal::RatioAtMost,
-         0.1,
-         started,
-         {}},
-        {QStringLiteral("Find, Frequencies, \"728~0.5%\""),
-         {find(false, false, true, "728~0.5%")},
-         {[&] { return floor.frequencyBandScan(QStringLiteral("724.36"), QStringLiteral("731.64")); }},
-         Goal::RatioAtMost,
-         0.1,
-         started,
-         {}},
-        {QStringLiteral("Find, Frequencies, \"100-200\""),
-         {find(false, false, true, "100-200")},
-         {[&] { return floor.frequencyBandScan(QStringLiteral("100"), QStringLiteral("200")); }},
-         Goal::RatioAtMost,
-         0.1,
-         started,
-         {}},
+         0,
+         [&] { return started() && (windowSize = orvo.windowSize()).isValid(); }},
+        {QStringLiteral("Find, Description, empty text"), find(true, false, false, ""), descriptions(QString()),
+         std::nullopt, Goal::RatioAtMost, 1.5, 40, started},
+        {QStringLiteral("Find, Description, \"eart\""), find(true, false, false, "eart"),
+         bestFound([&] { return best.findInDescriptions(QStringLiteral("eart")); }),
+         descriptions(QStringLiteral("Description LIKE '%eart%'")), Goal::RatioAtMost, 1.5, 40, started},
+        {QStringLiteral("Find, Description + Comments, \"eart\""), find(true, true, false, "eart"),
+         bestFound([&] { return best.findInDescriptionsAndComments(QStringLiteral("eart")); }),
+         descriptions(QStringLiteral("Comments LIKE '%eart%' OR Description LIKE '%eart%'")), Goal::RatioAtMost, 1.5, 0,
+         started},
+        {QStringLiteral("Find, Frequencies, \"728\""), find(false, false, true, "728"),
+         descriptions(FloorOperations::frequencyCondition(QStringLiteral("728"))), std::nullopt, Goal::RatioAtMost, 0.1,
+         0, started},
+        {QStringLiteral("Find, Frequencies, \"728~1\""), find(false, false, true, "728~1"),
+         descriptions(FloorOperations::frequencyBandCondition(QStringLiteral("727"), QStringLiteral("729"))),
+         std::nullopt, Goal::RatioAtMost, 0.1, 0, started},
+        {QStringLiteral("Find, Frequencies, \"728~0.5%\""), find(false, false, true, "728~0.5%"),
+         descriptions(FloorOperations::frequencyBandCondition(QStringLiteral("724.36"), QStringLiteral("731.64"))),
+         std::nullopt, Goal::RatioAtMost, 0.1, 0, started},
+        {QStringLiteral("Find, Frequencies, \"100-200\""), find(false, false, true, "100-200"),
+         descriptions(FloorOperations::frequencyBandCondition(QStringLiteral("100"), QStringLiteral("200"))),
+         std::nullopt, Goal::RatioAtMost, 0.1, 0, started},
         {QStringLiteral("letter \"M\""),
-         {[&] { return qint64(orvo.letter('m')); }},
-         {descriptions("Description LIKE 'm%'")},
+         {[&] { return qint64(orvo.letter('m')); }, [] {}, [&] { return orvo.listedText(); }},
+         descriptions(QStringLiteral("Description LIKE 'm%'")),
+         std::nullopt,
          Goal::RatioAtMost,
          1.5,
-         started,
-         {}},
+         40,
+         started},
         {QStringLiteral("click on the last line of the full list"),
          {[&] { return qint64(orvo.clickLastLine()); }, [&] { orvo.clickFirstLine(); }},
-         {[&] { return floor.pointRead(records); }},
+         {[&] { return bare.pointRead(records); }},
+         std::nullopt,
          Goal::AbsoluteBelow,
          5,
-         [&] { return started() && orvo.find(true, false, false, QString()) > 0; },
-         {}},
+         0,
+         [&] { return started() && orvo.find(true, false, false, QString()) > 0; }},
         {QStringLiteral("Print Preview, full list, all boxes ticked"),
-         {[&] { return qint64(orvo.printPreview() ? orvo.listedLines() : -1); }},
-         {[&] { return floor.writeList(floorFile); }},
+         {[&] { return qint64(orvo.printPreview() ? orvo.listedLines() : -1); }, [] {}, exported(orvoFile)},
+         {[&] { return best.writeList(floorFile); }, [] {}, exported(floorFile)},
+         Side{[&] { return bare.writeList(bareFile); }, [] {}, exported(bareFile)},
          Goal::RatioAtMost,
-         2,
-         [&] { return started() && orvo.find(true, false, false, QString()) > 0 && orvo.openPrintWindow(); },
-         QStringLiteral("not measured: this build has no print window yet")},
+         1.5,
+         0,
+         [&] { return started() && orvo.find(true, false, false, QString()) > 0 && orvo.openPrintWindow(); }},
         {QStringLiteral("Repair and Compact"),
-         {[&] { return qint64(orvo.repair() == QLatin1String("Good News !")); }, [&] { floor.close(); }},
-         {[&] { return floor.vacuumIntoAndRename(floorCopy); }, [&] { floor.reopen(); }},
+         {[&] { return qint64(orvo.repair() == QLatin1String("Good News !")); }, [&] { bare.close(); }},
+         {[&] { return bare.vacuumIntoAndRename(floorCopy, true); }, [&] { bare.reopen(); }},
+         Side{[&] { return bare.vacuumIntoAndRename(floorCopy, false); }, [&] { bare.reopen(); }},
          Goal::RatioAtMost,
-         1.3,
-         [&] { return started() && orvo.repair() == QLatin1String("Good News !"); },
-         QStringLiteral("not measured: this build has no repair yet")},
+         1.5,
+         0,
+         [&] { return started() && orvo.repair() == QLatin1String("Good News !"); }},
+    };
+    const auto measure = [records, runs](const Operation& operation, const std::function<QString()>& note) {
+        if (operation.setUp()) {
+            BenchReport::print(records, compare(operation, runs, note));
+            return;
+        }
+        BenchLine line;
+        line.operation = operation.name;
+        line.note = QStringLiteral("not measured: it could not be set up");
+        BenchReport::print(records, line);
     };
     for (const Operation& operation : operations) {
-        if (!wanted(operation.name))
-            continue;
-        if (!operation.setUp()) {
-            BenchReport::print(records, notMeasured(operation.name, operation.notAvailable));
-            continue;
-        }
         const bool search =
             operation.name.startsWith(QLatin1String("Find")) || operation.name.startsWith(QLatin1String("letter"));
-        BenchReport::print(records, compare(operation.name, runs, operation.orvo, operation.floor, operation.goal,
-                                            operation.limit, search ? fastPath : std::function<QString()>()));
+        if (wanted(operation.name))
+            measure(operation, search ? fastPath : std::function<QString()>());
     }
     orvo.shutDown();
-    QFile::remove(floorFile);
-    QFile::remove(floorCopy);
+    bare.close();
+    for (const QString& file : {orvoFile, floorFile, bareFile, floorCopy})
+        QFile::remove(file);
+
+    if (wanted(QStringLiteral("peak memory, after a repair"))) {
+        if (!wanted(QStringLiteral("Repair and Compact")) && started())
+            orvo.repair();
+        orvo.shutDown();
+        for (const BenchLine& line : MemoryProbe::listLines(folder, QStringLiteral(", after a repair")))
+            BenchReport::print(records, line);
+    }
+
     return 0;
 }

@@ -9,17 +9,23 @@ struct BenchLine
 {
     enum class Goal
     {
-        RatioAtMost,   // Orvo within limit x the floor
-        AbsoluteBelow, // Orvo under limit, in the line's unit
+        RatioAtMost,    // Orvo within limit x the floor
+        AbsoluteBelow,  // Orvo under limit, in the line's unit
+        AbsoluteAtMost, // Orvo at most limit, in the line's unit
         None
     };
 
     QString operation;
     QString unit = QStringLiteral("ms");
     std::optional<double> orvo;
+    // The best technique for the same work, written plainly against the same file.
     std::optional<double> floor;
+    // Bare SQLite doing the same query, where the floor is another technique.
+    std::optional<double> bareSqlite;
     Goal goal = Goal::None;
     double limit = 0;
+    // A second goal beside a ratio: Orvo under this many of the line's unit (0: none).
+    double alsoBelow = 0;
     // Why a line has no figure, or what differed (rows found by each side).
     QString note;
 
@@ -31,7 +37,7 @@ struct BenchLine
 namespace BenchReport {
 
 double median(QVector<double> values);
-void printHeader(int records, int runs);
+void printHeader(int records, int runs, const QString& layout);
 void print(int records, const BenchLine& line);
 
 } // namespace BenchReport

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCryptographicHash>
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
@@ -69,6 +70,22 @@ int OrvoOperations::listedLines() const
 {
     const auto* list = m_form->findChild<QListView*>(QStringLiteral("List1"));
     return list && list->model() ? list->model()->rowCount() : 0;
+}
+
+QByteArray OrvoOperations::listedText() const
+{
+    QCryptographicHash lines(QCryptographicHash::Md5);
+    const auto* list = m_form->findChild<QListView*>(QStringLiteral("List1"));
+    for (int row = 0; list && list->model() && row < list->model()->rowCount(); ++row) {
+        lines.addData(list->model()->index(row, 0).data().toString().toUtf8());
+        lines.addData("\n");
+    }
+    return lines.result();
+}
+
+QSize OrvoOperations::windowSize() const
+{
+    return m_form ? m_form->size() : QSize();
 }
 
 QString OrvoOperations::fastPath() const

@@ -5,6 +5,8 @@
 #include "main_window/Module1.h"
 #include "printing/ViewerLauncher.h"
 
+#include <QByteArray>
+#include <QSize>
 #include <QStringList>
 #include <memory>
 #include <optional>
@@ -65,6 +67,9 @@ public:
     QString repair();
 
     int listedLines() const;
+    // The listed descriptions, for the check that a floor found the same lines in the same order.
+    QByteArray listedText() const;
+    QSize windowSize() const;
     QString fastPath() const;
     QString lastMessage() const { return m_boxes.titles.isEmpty() ? QString() : m_boxes.titles.last(); }
 
