@@ -1,10 +1,13 @@
 #include "BenchData.h"
 
 #include "FloorText.h"
+#include "RecordGenerator.h"
+#include "exchange/CsvWriter.h"
+#include "query/RecordFields.h"
 #include "store/FrequencyIndex.h"
-#include "store/OrvoDatabase.h"
 
 #include <QFile>
+#include <QSaveFile>
 #include <sqlite3.h>
 
 namespace BenchData {
@@ -69,6 +72,19 @@ QString layout(const QString& databasePath)
     return text;
 }
 
+qint64 recordCount(const QString& databasePath)
+{
+    sqlite3* db = nullptr;
+    qint64 count = -1;
+    if (sqlite3_open_v2(QFile::encodeName(databasePath).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        Statement records(db, QStringLiteral("SELECT count(*) FROM Main"));
+        if (sqlite3_step(records.get()) == SQLITE_ROW)
+            count = sqlite3_column_int64(records.get(), 0);
+    }
+    sqlite3_close(db);
+    return count;
+}
+
 Outcome copyWithoutFrequencyIndex(const QString& from, const QString& to)
 {
     if (const Outcome copied = copyDatabase(from, to); !copied)
@@ -94,6 +110,26 @@ Outcome copyWithoutFrequencyIndex(const QString& from, const QString& to)
     }
     sqlite3_close(db);
     return outcome;
+}
+
+Outcome writeCsv(const QString& path, int records)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return Outcome::failure(file.errorString());
+    CsvWriter csv(file);
+    csv.writeRow(RecordFields::names());
+    RecordGenerator::Source source(RecordGenerator::DefaultSeed + 1);
+    for (int n = 0; n < records; ++n) {
+        const RecordGenerator::Record record = source.next();
+        SourceRow row{record.description};
+        row << (record.comments.isNull() ? SourceValue() : SourceValue(record.comments.toString()));
+        for (const QVariant& value : record.frequencies)
+            row << (value.isNull() ? SourceValue() : SourceValue(value.toString()));
+        if (!csv.writeRow(row))
+            return Outcome::failure(csv.error());
+    }
+    return file.commit() ? Outcome::success() : Outcome::failure(file.errorString());
 }
 
 } // namespace BenchData

@@ -3,6 +3,7 @@
 #include "BestFloor.h"
 #include "Comparison.h"
 #include "FloorOperations.h"
+#include "ImportOperations.h"
 #include "MemoryProbe.h"
 #include "OrvoOperations.h"
 #include "RecordGenerator.h"
@@ -242,5 +243,30 @@ int main(int argc, char* argv[])
             BenchReport::print(records, line);
     }
 
+    const int csvRows = records / 10;
+    const QString importName = QStringLiteral("orvo-data import, %1 CSV rows").arg(csvRows);
+    if (wanted(importName)) {
+        const QString csv = here.filePath(QStringLiteral("import-%1.csv").arg(csvRows));
+        const QDir targets(here.filePath(QStringLiteral("import")));
+        const QString orvoTarget = targets.filePath(QStringLiteral("freqs.mdb"));
+        const QString floorTarget = targets.filePath(QStringLiteral("floor.mdb"));
+        const qint64 before = BenchData::recordCount(generated);
+        const auto into = [&](const std::function<qint64()>& work, const QString& target) {
+            return Side{work, [&generated, target] { BenchData::copyDatabase(generated, target); },
+                        [before, target] { return ImportOperations::added(target, before); }};
+        };
+        const Operation import{
+            importName,
+            into([&] { return ImportOperations::orvoData(QStringLiteral(ORVO_DATA_PROGRAM), csv, orvoTarget); },
+                 orvoTarget),
+            into([&] { return ImportOperations::floor(csv, floorTarget); }, floorTarget),
+            std::nullopt,
+            Goal::RatioAtMost,
+            1.5,
+            0,
+            [&] { return QDir().mkpath(targets.path()) && (QFile::exists(csv) || BenchData::writeCsv(csv, csvRows)); }};
+        measure(import, [] { return QStringLiteral("orvo-data in a process of its own"); });
+        QDir(targets.path()).removeRecursively();
+    }
     return 0;
 }
