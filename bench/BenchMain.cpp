@@ -55,9 +55,13 @@ int main(int argc, char* argv[])
     const QCommandLineOption onlyOption(QStringLiteral("only"),
                                         QStringLiteral("Run only the operations whose name contains this text."),
                                         QStringLiteral("text"));
+    const QCommandLineOption dataToolOption(QStringLiteral("orvo-data"),
+                                            QStringLiteral("The orvo-data program to time (default: the one built with "
+                                                           "the benchmark)."),
+                                            QStringLiteral("program"), QStringLiteral(ORVO_DATA_PROGRAM));
     const QCommandLineOption probeOption(QStringLiteral("memory-probe"), QStringLiteral("Internal."),
                                          QStringLiteral("mode"));
-    parser.addOptions({recordsOption, dataOption, folderOption, runsOption, onlyOption, probeOption});
+    parser.addOptions({recordsOption, dataOption, folderOption, runsOption, onlyOption, dataToolOption, probeOption});
     parser.process(app);
 
     const int records = parser.value(recordsOption).toInt();
@@ -257,8 +261,7 @@ int main(int argc, char* argv[])
         };
         const Operation import{
             importName,
-            into([&] { return ImportOperations::orvoData(QStringLiteral(ORVO_DATA_PROGRAM), csv, orvoTarget); },
-                 orvoTarget),
+            into([&] { return ImportOperations::orvoData(parser.value(dataToolOption), csv, orvoTarget); }, orvoTarget),
             into([&] { return ImportOperations::floor(csv, floorTarget); }, floorTarget),
             std::nullopt,
             Goal::RatioAtMost,
