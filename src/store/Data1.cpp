@@ -3,6 +3,7 @@
 
 #include "store/OrvoDatabase.h"
 #include "store/RecordKeys.h"
+#include "store/SqliteFile.h"
 #include "store/FrequencyIndex.h"
 #include "store/QueryPlanner.h"
 
@@ -71,6 +72,7 @@ Outcome Data1::followReplacedFile()
         return Outcome::success();
     m_rowReader.reset();
     forgetRows();
+    m_list.reset();
     {
         QSqlDatabase db = database();
         db.close();
@@ -100,7 +102,10 @@ Outcome Data1::refresh()
         if (!plan.ok())
             return Outcome::failure(plan.error);
     }
-    RecordKeys::read(OrvoDatabase::handle(database()), plan, plan.firstRowOnly, m_spareRows);
+    const bool listHelps =
+        plan.descriptionsContaining || !plan.listMembers.sql.isEmpty() || !plan.members.sql.isEmpty();
+    RecordKeys::read(OrvoDatabase::handle(database()), plan, plan.firstRowOnly, m_spareRows,
+                     listHelps ? recordList() : nullptr);
     if (!m_spareRows.outcome)
         return m_spareRows.outcome;
     useFields(plan.fields);
@@ -111,6 +116,26 @@ Outcome Data1::refresh()
     cancelUpdate();
     moveFirst();
     return Outcome::success();
+}
+
+// The list of every record, read again when the file's data_version shows that another
+// connection has written to it since (this record set's own writes drop it). Nothing when it
+// cannot be read: the search then reads the file itself, and reports what stops it.
+RecordList* Data1::recordList() const
+{
+    sqlite3* handle = OrvoDatabase::handle(database());
+    SqliteStatement pragma(handle, "PRAGMA data_version");
+    const qint64 version = pragma.step() == SQLITE_ROW ? pragma.integer(0) : -1;
+    if (m_list && m_listVersion == version)
+        return &*m_list;
+    m_list.reset();
+    KeyRows rows;
+    RecordKeys::read(handle, QueryPlanner::plan(RecordQuery::allRecords(), {}), false, rows);
+    if (version < 0 || !rows.outcome)
+        return nullptr;
+    m_list = RecordList{std::move(rows), {}, {}};
+    m_listVersion = version;
+    return &*m_list;
 }
 
 void Data1::useFields(const QStringList& fields)
@@ -374,6 +399,7 @@ Outcome Data1::update()
         return OrvoDatabase::writeFailure(query.lastError());
     if (query.numRowsAffected() != 1)
         return Outcome::failure(ChangedElsewhere);
+    m_list.reset();
     if (!adding) {
         const auto description = m_pending.constFind(QStringLiteral("Description"));
         if (description != m_pending.constEnd())
@@ -405,6 +431,7 @@ Outcome Data1::deleteCurrent()
         return OrvoDatabase::writeFailure(query.lastError());
     if (query.numRowsAffected() != 1)
         return Outcome::failure(ChangedElsewhere);
+    m_list.reset();
     m_keys.removeAt(m_position);
     m_descriptions.remove(m_position);
     forgetRows();
@@ -428,6 +455,7 @@ void Data1::close()
     m_descriptions = DescriptionTexts();
     m_spareRows = KeyRows();
     m_remainingKeys.reset();
+    m_list.reset();
     m_strategy = QueryPlan::Strategy::Reference;
     m_position = 0;
     forgetRows();

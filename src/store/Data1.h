@@ -110,6 +110,7 @@ private:
     Outcome ensureOpen();
     Outcome followReplacedFile();
     Outcome completeKeys() const;
+    RecordList* recordList() const;
     void useFields(const QStringList& fields);
     void takeRows() const;
     const Row* currentRow() const;
@@ -135,6 +136,10 @@ private:
     mutable KeyRows m_spareRows;
     // Set while only the first row has been read; the plan that reads them all.
     mutable std::optional<QueryPlan> m_remainingKeys;
+    // Every record in list order, kept for the searches that can use it, with the file's
+    // data_version when it was read.
+    mutable std::optional<RecordList> m_list;
+    mutable qint64 m_listVersion = -1;
     mutable int m_position = 0;
 
     // Rows read ahead: positions m_rowsFrom .. m_rowsFrom + m_rows.size() - 1.

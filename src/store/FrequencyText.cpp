@@ -41,6 +41,9 @@ std::optional<double> largestWritten(const char* first, const char* last)
 
 std::optional<double> parsedNumber(QStringView text)
 {
+    // Most fields hold "0", an empty slot: no copy, no scan.
+    if (text.size() == 1 && text[0] == QLatin1Char('0'))
+        return 0.0;
     const std::optional<std::string> digits = DecimalNumber::asciiTrimmed(text);
     const std::optional<DecimalNumber::Syntax> number = digits ? DecimalNumber::scanNumberText(*digits) : std::nullopt;
     if (!number)

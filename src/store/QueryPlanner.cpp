@@ -126,8 +126,15 @@ QueryPlan contains(const RecordQuery& query)
     // the file and sorting the matches is then several times faster than walking the index and
     // fetching each row from wherever it lies.
     const QByteArray from = onlyDescription ? " WHERE (" : " NOT INDEXED WHERE (";
-    return planned(QueryPlan::Strategy::Contains, KeysHead + from + tests.join(" OR ") + ')' + ListOrder,
-                   {text, QLatin1Char('*') + text + QLatin1Char('*')});
+    const QVariantList values{text, QLatin1Char('*') + text + QLatin1Char('*')};
+    QueryPlan plan = planned(QueryPlan::Strategy::Contains, KeysHead + from + tests.join(" OR ") + ')' + ListOrder,
+                             values);
+    const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    if (onlyDescription && (onlyStars || (ascii && !hasWildcard(text))))
+        plan.descriptionsContaining = text;
+    else if (!onlyDescription)
+        plan.listMembers = {"SELECT rowid FROM Main NOT INDEXED WHERE (" + tests.join(" OR ") + ')', values};
+    return plan;
 }
 
 // Descriptions from low up to high, letter case ignored: a range of the description index,

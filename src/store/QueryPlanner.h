@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
+#include <optional>
 
 // What a file's frequency index offers a search (see FrequencyIndex::offer).
 struct FrequencyIndexOffer
@@ -54,6 +55,11 @@ struct QueryPlan
     // order. The reader walks the list for them when they are many (see RecordKeys::read).
     Statement members;
     Statement walk;
+    // Where the list of every record is at hand (see Data1): the descriptions to look through
+    // for this text, letter case ignored (stars alone: every description that is not null),
+    // or the rowids that a scan in file order finds, to be taken in the list's order.
+    std::optional<QString> descriptionsContaining;
+    Statement listMembers;
 
     bool ok() const { return error.isEmpty(); }
 };

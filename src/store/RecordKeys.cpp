@@ -1,5 +1,6 @@
 #include "store/RecordKeys.h"
 
+#include "query/JetLike.h"
 #include "store/OrvoDatabase.h"
 #include "store/QueryPlanner.h"
 #include "store/SqliteFile.h"
@@ -85,6 +86,8 @@ public:
 
     void add(qint64 key, const char* utf8, int bytes)
     {
+        if (!utf8)
+            m_rows.nullDescriptions.append(m_rows.keys.size() + m_count);
         m_keys[m_count] = key;
         if (utf8 && bytes > 0) {
             m_text.append(utf8, std::size_t(bytes));
@@ -123,6 +126,7 @@ void clearRows(KeyRows& rows)
 {
     rows.keys.clear();
     rows.descriptions.clear();
+    rows.nullDescriptions.clear();
     rows.outcome = Outcome::success();
 }
 
@@ -199,11 +203,103 @@ bool readMembers(sqlite3* handle, const QueryPlan::Statement& query, std::vector
     return outcome.ok && count >= 0;
 }
 
+// The rows of the list that keep accepts, by their place in it, in list order.
+template <typename Keep> void takeFromList(const KeyRows& list, KeyRows& rows, Keep keep)
+{
+    clearRows(rows);
+    RowBatch batch(rows);
+    const QByteArray& text = list.descriptions.text;
+    qsizetype nulls = 0;
+    for (qsizetype row = 0; row < list.keys.size(); ++row) {
+        const bool isNull = nulls < list.nullDescriptions.size() && list.nullDescriptions.at(nulls) == row;
+        nulls += isNull ? 1 : 0;
+        if (!keep(row))
+            continue;
+        const qsizetype start = row > 0 ? list.descriptions.ends.at(row - 1) : 0;
+        batch.add(list.keys.at(row), isNull ? nullptr : text.constData() + start,
+                  int(list.descriptions.ends.at(row) - start));
+    }
+    batch.flush();
+}
+
+void foldOnce(RecordList& list)
+{
+    if (list.folded.size() == list.rows.descriptions.text.size() && !list.rows.descriptions.text.isEmpty())
+        return;
+    const QByteArray& text = list.rows.descriptions.text;
+    list.folded = text;
+    list.beyondAscii.clear();
+    char* folded = list.folded.data();
+    qsizetype row = 0;
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        const char c = folded[at];
+        if (c >= 'A' && c <= 'Z') {
+            folded[at] = char(c + ('a' - 'A'));
+        } else if (static_cast<unsigned char>(c) >= 0x80) {
+            while (list.rows.descriptions.ends.at(row) <= at)
+                ++row;
+            if (list.beyondAscii.isEmpty() || list.beyondAscii.last() != row)
+                list.beyondAscii.append(row);
+        }
+    }
+}
+
+// The rows of the list whose description contains text, letter case ignored as Like ignores
+// it: one search through the folded descriptions for plain ASCII, Like itself for the rows
+// beyond ASCII. Stars alone take every description that is not null.
+void containing(RecordList& list, const QString& text, KeyRows& rows)
+{
+    const KeyRows& all = list.rows;
+    const bool onlyStars = std::all_of(text.begin(), text.end(), [](QChar c) { return c == QLatin1Char('*'); });
+    if (onlyStars && all.nullDescriptions.isEmpty()) {
+        // The record set shares the list's buffers.
+        rows.keys = all.keys;
+        rows.descriptions = all.descriptions;
+        rows.nullDescriptions.clear();
+        rows.outcome = Outcome::success();
+        return;
+    }
+    std::vector<bool> found(std::size_t(all.keys.size()), onlyStars);
+    for (const qsizetype row : all.nullDescriptions)
+        found[std::size_t(row)] = false;
+    if (!onlyStars) {
+        foldOnce(list);
+        const QByteArray needle = text.toLower().toUtf8();
+        const std::string_view haystack(list.folded.constData(), std::size_t(list.folded.size()));
+        const auto& ends = all.descriptions.ends;
+        for (std::size_t at = haystack.find(needle.constData(), 0, std::size_t(needle.size()));
+             at != std::string_view::npos;) {
+            const qsizetype row = std::upper_bound(ends.begin(), ends.end(), qsizetype(at)) - ends.begin();
+            const std::size_t next = std::size_t(ends.at(row));
+            if (at + std::size_t(needle.size()) <= next) {
+                found[std::size_t(row)] = true;
+                at = haystack.find(needle.constData(), next, std::size_t(needle.size()));
+            } else {
+                at = haystack.find(needle.constData(), at + 1, std::size_t(needle.size()));
+            }
+        }
+        const QByteArray utf8 = text.toUtf8();
+        for (const qsizetype row : list.beyondAscii) {
+            const qsizetype start = row > 0 ? ends.at(row - 1) : 0;
+            const std::string_view value(all.descriptions.text.constData() + start, std::size_t(ends.at(row) - start));
+            found[std::size_t(row)] = JetLike::containsUtf8(value, std::string_view(utf8.constData(), std::size_t(utf8.size()))) ==
+                                      JetLike::Outcome::Match;
+        }
+    }
+    takeFromList(all, rows, [&found](qsizetype row) { return found[std::size_t(row)]; });
+}
+
 } // namespace
 
-void read(sqlite3* handle, const QueryPlan& plan, bool firstOnly, KeyRows& rows)
+void read(sqlite3* handle, const QueryPlan& plan, bool firstOnly, KeyRows& rows, RecordList* list)
 {
-    if (plan.members.sql.isEmpty() || firstOnly) {
+    if (list && plan.descriptionsContaining && !firstOnly) {
+        containing(*list, *plan.descriptionsContaining, rows);
+        return;
+    }
+    const QueryPlan::Statement& membersQuery =
+        list && !plan.listMembers.sql.isEmpty() ? plan.listMembers : plan.members;
+    if (membersQuery.sql.isEmpty() || firstOnly) {
         readAll(handle, plan.keys, firstOnly, rows);
         return;
     }
@@ -214,9 +310,17 @@ void read(sqlite3* handle, const QueryPlan& plan, bool firstOnly, KeyRows& rows)
     const qsizetype records = rowsAtMost(handle);
     std::vector<bool> members(std::size_t(records) + 1);
     qsizetype count = 0;
-    if (!readMembers(handle, plan.members, members, count, rows.outcome)) {
+    if (!readMembers(handle, membersQuery, members, count, rows.outcome)) {
         if (rows.outcome)
             readAll(handle, plan.keys, false, rows);
+        return;
+    }
+    // The list in memory is walked at once, whatever the members' share.
+    if (list) {
+        takeFromList(list->rows, rows, [&](qsizetype row) {
+            const qint64 key = list->rows.keys.at(row);
+            return key >= 0 && std::size_t(key) < members.size() && members[std::size_t(key)];
+        });
         return;
     }
     if (count * WalkWhenOneIn < records) {

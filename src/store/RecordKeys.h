@@ -31,13 +31,27 @@ struct KeyRows
 {
     QVector<qint64> keys;
     DescriptionTexts descriptions;
+    QVector<qsizetype> nullDescriptions; // the rows whose description is null, in order
     Outcome outcome;
+};
+
+// Every record's key and description in list order, kept between searches (see Data1): a
+// search of the descriptions is answered from it, and a search that finds its records by a
+// scan in file order takes their list order from it.
+struct RecordList
+{
+    KeyRows rows;
+    // The descriptions with ASCII letters in lower case, in the same places, and the rows with
+    // a byte beyond ASCII, whose letters fold otherwise; made when a search first needs them.
+    QByteArray folded;
+    QVector<qsizetype> beyondAscii;
 };
 
 namespace RecordKeys {
 
 // Steps a plan's keys into rows (emptied first; their buffers are reused): all rows, or only
-// the first when firstOnly, by the cheapest of the ways the plan offers.
-void read(sqlite3* handle, const QueryPlan& plan, bool firstOnly, KeyRows& rows);
+// the first when firstOnly, by the cheapest of the ways the plan offers, the list of every
+// record among them when one is given.
+void read(sqlite3* handle, const QueryPlan& plan, bool firstOnly, KeyRows& rows, RecordList* list = nullptr);
 
 } // namespace RecordKeys

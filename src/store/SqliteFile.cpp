@@ -72,10 +72,11 @@ bool SqliteFile::lastErrorMeansDamage() const
     return m_handle && meansDamage(sqlite3_errcode(m_handle));
 }
 
-SqliteFile::Integrity SqliteFile::checkIntegrity()
+SqliteFile::Integrity SqliteFile::checkIntegrity(Depth depth)
 {
     Integrity result;
-    SqliteStatement check(*this, QStringLiteral("PRAGMA integrity_check"));
+    SqliteStatement check(*this, depth == Depth::Full ? QStringLiteral("PRAGMA integrity_check")
+                                                      : QStringLiteral("PRAGMA quick_check"));
     if (!check.prepared()) {
         const int code = m_handle ? sqlite3_errcode(m_handle) : SQLITE_MISUSE;
         if (!meansDamage(code))

@@ -33,15 +33,21 @@ public:
     // The last failure came from a damaged file rather than from the disk or a lock.
     bool lastErrorMeansDamage() const;
 
-    // PRAGMA integrity_check. A file whose pages the engine cannot even walk counts as damaged
-    // too; only other failures (the disk, a lock) make the check itself fail.
+    // PRAGMA integrity_check, or quick_check: the same but for the look-up of every index entry
+    // in its table. A file whose pages the engine cannot even walk counts as damaged too; only
+    // other failures (the disk, a lock) make the check itself fail.
     struct Integrity
     {
         Outcome checked;
         bool intact = false;
         QString problem;
     };
-    Integrity checkIntegrity();
+    enum class Depth
+    {
+        Full,
+        Quick
+    };
+    Integrity checkIntegrity(Depth depth = Depth::Full);
 
     // Whether the file has a table of that name (false also when its table list cannot be read).
     bool hasTable(const QString& name);

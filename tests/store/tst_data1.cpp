@@ -20,6 +20,8 @@ private slots:
     void addsEditsAndDeletes();
     void changesOnlyWhatItRead_data();
     void changesOnlyWhatItRead();
+    void searchesSeeEveryWrite_data();
+    void searchesSeeEveryWrite();
     void refusesForeignFiles_data();
     void refusesForeignFiles();
     void createsDemoDatabase();
@@ -138,6 +140,42 @@ void TestData1::changesOnlyWhatItRead()
     QVERIFY2(stored.contains("i2|tmine") ? outcome.ok : outcome.error.startsWith("another program changed or deleted it"),
              qPrintable(outcome.error));
     QCOMPARE(DatabaseFiles::rowsOf(m_path, "SELECT rowid, Comments FROM Main ORDER BY rowid"), stored);
+}
+
+// A description search answered from the list of every record that the record set keeps:
+// a write by another connection, or by the record set itself, between two searches shows.
+void TestData1::searchesSeeEveryWrite_data()
+{
+    QTest::addColumn<QString>("change"); // SQL on another connection, or a description this one adds
+    QTest::addColumn<QStringList>("found");
+
+    QTest::newRow("another inserts") << "INSERT INTO Main (Description) VALUES ('Organ')"
+                                     << QStringList{"Drum", "Horn", "Organ"};
+    QTest::newRow("another deletes") << "DELETE FROM Main WHERE Description = 'Horn'" << QStringList{"Drum"};
+    QTest::newRow("another edits") << "UPDATE Main SET Description = 'Bell two' WHERE Description = 'Drum'"
+                                   << QStringList{"Horn"};
+    QTest::newRow("this one adds") << "Harp" << QStringList{"Drum", "Harp", "Horn"};
+}
+
+void TestData1::searchesSeeEveryWrite()
+{
+    QFETCH(QString, change);
+    QFETCH(QStringList, found);
+    createDatabase(m_path, {TestRecord::make("Horn"), TestRecord::make("Drum"), TestRecord::make("Bell")});
+    Data1 data;
+    data.setDatabaseName(m_path);
+    data.setRecordSource(RecordQuery::words(true, false, QStringLiteral("R")));
+    QVERIFY(data.refresh().ok);
+    QCOMPARE(data.descriptions(), QStringList({"Drum", "Horn"}));
+    if (change.contains(' ')) {
+        QVERIFY(DatabaseFiles::execute(m_path, change));
+    } else {
+        data.addNew();
+        data.setField("Description", change);
+        QVERIFY(data.update().ok);
+    }
+    QVERIFY(data.refresh().ok);
+    QCOMPARE(data.descriptions(), found);
 }
 
 void TestData1::refusesForeignFiles_data()
