@@ -7,6 +7,8 @@
 #include "store/OrvoDatabase.h"
 
 #include <algorithm>
+#include <optional>
+#include <vector>
 
 namespace ResultListExport {
 
@@ -16,6 +18,87 @@ void MakeFreqStr(const Data1& data1, Module1& module)
     const QStringList& names = RecordFields::names();
     module.FreqString = FrequencyText::listText([&](int number) { return data1.field(names.at(number + 1)); });
 }
+
+namespace {
+
+// Every record's lines in UTF-8, prepared while the records are read in file order and written
+// later in list order: a record's description, comments and frequency text lie side by side in
+// one of a few large blocks.
+class PreparedRecords
+{
+public:
+    explicit PreparedRecords(qsizetype count)
+        : m_places(std::size_t(count))
+    {
+    }
+
+    // The texts are appended in turn to what add() gives; the record then ends with done().
+    QByteArray& add(int position)
+    {
+        constexpr qsizetype BlockSize = qsizetype(1) << 22;
+        if (m_blocks.empty() || m_blocks.back().size() > BlockSize - (qsizetype(1) << 16)) {
+            m_blocks.emplace_back();
+            m_blocks.back().reserve(BlockSize);
+        }
+        m_places[std::size_t(position)] = {int(m_blocks.size()) - 1, int(m_blocks.back().size()), {0, 0, 0}};
+        m_adding = position;
+        m_part = 0;
+        return m_blocks.back();
+    }
+    // Marks the end of the record's next text.
+    void endText()
+    {
+        Place& place = m_places[std::size_t(m_adding)];
+        int at = place.at;
+        for (int i = 0; i < m_part; ++i)
+            at += place.lengths[i];
+        place.lengths[m_part++] = int(m_blocks.back().size() - at);
+    }
+
+    // Empty texts for a record that was not read: another program deleted it.
+    QByteArrayView description(int position) const { return text(position, 0); }
+    QByteArrayView comments(int position) const { return text(position, 1); }
+    QByteArrayView frequencies(int position) const { return text(position, 2); }
+
+private:
+    struct Place
+    {
+        int block = -1;
+        int at = 0;
+        int lengths[3] = {0, 0, 0};
+    };
+
+    QByteArrayView text(int position, int part) const
+    {
+        const Place& place = m_places[std::size_t(position)];
+        if (place.block < 0)
+            return {};
+        int at = place.at;
+        for (int i = 0; i < part; ++i)
+            at += place.lengths[i];
+        return QByteArrayView(m_blocks[std::size_t(place.block)]).sliced(at, place.lengths[part]);
+    }
+
+    std::vector<QByteArray> m_blocks;
+    std::vector<Place> m_places;
+    int m_adding = -1;
+    int m_part = 0;
+};
+
+// The field's text as the record set would give it, in UTF-8. Text stored as UTF-8 is taken as
+// it is, unless decoding would change it: bytes that are not UTF-8, or a leading byte order mark.
+void appendText(QByteArray& out, const FileRow& row, const std::optional<int>& column)
+{
+    if (!column)
+        return;
+    if (const std::optional<QByteArrayView> stored = row.storedText(*column);
+        stored && stored->isValidUtf8() && !stored->startsWith("\xEF\xBB\xBF"))
+        out.append(*stored);
+    else
+        out.append(row.value(*column).toString().toUtf8());
+}
+
+} // namespace
 
 Outcome writeList(ExportText::LineWriter& out, Data1& data1, Module1& module, const QDateTime& now, const RunHooks& hooks)
 {
@@ -34,8 +117,42 @@ Outcome writeList(ExportText::LineWriter& out, Data1& data1, Module1& module, co
         return failure;
     };
 
+    // Every line a record can have is prepared, whatever the boxes say now: a box ticked
+    // during the run counts from the next record on.
+    const std::optional<int> description = data1.columnOf(QStringLiteral("Description"));
+    const std::optional<int> comments = data1.columnOf(QStringLiteral("Comments"));
+    std::optional<int> frequencies[RecordFields::Frequencies + 1];
+    for (int number = 1; number <= RecordFields::Frequencies; ++number)
+        frequencies[number] = data1.columnOf(RecordFields::names().at(number + 1));
+    PreparedRecords prepared(data1.keys().size());
+    FrequencyText::FieldNumbers numbers;
+    const Outcome read = data1.readInFileOrder(
+        [&](int position, const FileRow& row) {
+            // A null field is written as an empty line.
+            QByteArray& out = prepared.add(position);
+            appendText(out, row, description);
+            prepared.endText();
+            appendText(out, row, comments);
+            prepared.endText();
+            for (int number = 1; number <= RecordFields::Frequencies; ++number) {
+                const std::optional<int>& column = frequencies[number];
+                const std::optional<QByteArrayView> stored = column ? row.storedText(*column) : std::nullopt;
+                numbers[std::size_t(number)] = stored ? FrequencyText::textNumber(*stored)
+                                               : column ? FrequencyText::numberValue(row.value(*column))
+                                                        : std::nullopt;
+            }
+            FrequencyText::appendListText(out, numbers);
+            prepared.endText();
+        },
+        hooks.yield);
+    if (!read)
+        return putBack(read);
+
     data1.moveFirst();
     module.RecordCounter = 0;
+    const QByteArray frequenciesLabel = QByteArrayLiteral("Frequencies: ");
+    QByteArray frequencyLine;
+    int lastListed = -1;
     while (!data1.isEof() && !out.failed()) {
         module.RecordCounter = std::min(module.RecordCounter + 1, module.ResultCount);
         if (hooks.yield)
@@ -43,23 +160,27 @@ Outcome writeList(ExportText::LineWriter& out, Data1& data1, Module1& module, co
         if (hooks.progress)
             hooks.progress(module.RecordCounter);
 
-        if (const Outcome read = data1.readCurrent(); !read)
-            return putBack(read);
+        const int position = data1.position();
         const PrintOptions options = hooks.options ? hooks.options() : PrintOptions();
-        // A null field is written as an empty line.
-        out.line(data1.field(QStringLiteral("Description")).toString());
+        out.utf8Line(prepared.description(position));
         if (options.comments)
-            out.line(data1.field(QStringLiteral("Comments")).toString());
+            out.utf8Line(prepared.comments(position));
         if (options.frequencies) {
-            MakeFreqStr(data1, module);
-            if (module.FreqString.isEmpty())
-                module.FreqString = NoFrequencies;
-            out.line(QStringLiteral("Frequencies: ") + module.FreqString);
+            const QByteArrayView listed = prepared.frequencies(position);
+            frequencyLine = frequenciesLabel;
+            frequencyLine.append(listed.isEmpty() ? NoFrequencies.toLatin1() : listed);
+            out.utf8Line(frequencyLine);
+            lastListed = position;
         }
         if (options.blankLine)
             out.line(QStringLiteral(" "));
         if (const Outcome moved = data1.moveNext(); !moved)
             return putBack(moved);
+    }
+    // FreqString holds the last frequency list written, as a walk that made each one would leave it.
+    if (lastListed >= 0) {
+        const QByteArrayView listed = prepared.frequencies(lastListed);
+        module.FreqString = listed.isEmpty() ? NoFrequencies : QString::fromLatin1(listed);
     }
     data1.moveToEnd();
     return Outcome::success();

@@ -300,6 +300,13 @@ std::optional<int> Data1::columnOf(const QString& name) const
     return *column;
 }
 
+Outcome Data1::readInFileOrder(const RecordRowReader::RowSink& each, const std::function<void()>& between) const
+{
+    if (const Outcome keys = completeKeys(); !keys)
+        return keys;
+    return RecordRowReader::readInFileOrder(OrvoDatabase::handle(database()), m_fields, m_keys, each, between);
+}
+
 QVariant Data1::field(const QString& name) const
 {
     const Row* row = currentRow();

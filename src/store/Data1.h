@@ -66,6 +66,14 @@ public:
     // The named field of the current row (null when there is none, when it could not be read,
     // or when the field has no value).
     QVariant field(const QString& name) const;
+    // Where the named field stands in a row that readInFileOrder hands; none when the record
+    // set does not hold it.
+    std::optional<int> columnOf(const QString& name) const;
+    // Hands every row of the record set with its position, in the order the rows lie in the
+    // file rather than in the record set's: what a walk of the whole set reads at a fraction
+    // of the cost. A row that another program deleted since the query ran is not handed. The
+    // record set does not move; `between` runs now and then during a long read.
+    Outcome readInFileOrder(const RecordRowReader::RowSink& each, const std::function<void()>& between) const;
     // The descriptions of all rows in order, null ones as empty text.
     QStringList descriptions() const;
     // Row p's description without building the whole list: a list view over a million rows
@@ -115,7 +123,6 @@ private:
     void takeRows() const;
     const Row* currentRow() const;
     void forgetRows() const;
-    std::optional<int> columnOf(const QString& name) const;
     // " AND "field" IS ?" for each field of the record set, and the row's values to bind to them.
     QString unchangedSql() const;
     void bindUnchanged(QSqlQuery& query, const Row& row) const;

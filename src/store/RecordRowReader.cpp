@@ -3,6 +3,8 @@
 #include "store/OrvoDatabase.h"
 
 #include <QHash>
+#include <algorithm>
+#include <vector>
 #include <sqlite3.h>
 
 namespace {
@@ -31,7 +33,47 @@ QVariant columnValue(sqlite3_stmt* statement, int column)
     }
 }
 
+QByteArray selectSql(const QStringList& fields, const QString& condition)
+{
+    QStringList columns{QStringLiteral("rowid")};
+    for (const QString& name : fields)
+        columns << QLatin1Char('"') + name + QLatin1Char('"');
+    return (QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM Main WHERE ") +
+            condition)
+        .toUtf8();
+}
+
+// The fields of the rows whose keys are bound to ?1 ... ?ReadAhead (null for none).
+QByteArray blockSql(const QStringList& fields)
+{
+    QStringList marks;
+    for (int i = 1; i <= RecordRowReader::ReadAhead; ++i)
+        marks << QStringLiteral("?%1").arg(i);
+    return selectSql(fields, QStringLiteral("rowid IN (") + marks.join(QStringLiteral(", ")) + QLatin1Char(')'));
+}
+
+void readColumns(sqlite3_stmt* statement, int fields, QVector<QVariant>& row)
+{
+    row.resize(fields);
+    for (int i = 0; i < fields; ++i)
+        row[i] = columnValue(statement, i + 1);
+}
+
 } // namespace
+
+// Field n is column n + 1, after the rowid.
+QVariant FileRow::value(int field) const
+{
+    return columnValue(m_statement, field + 1);
+}
+
+std::optional<QByteArrayView> FileRow::storedText(int field) const
+{
+    if (sqlite3_column_type(m_statement, field + 1) != SQLITE_TEXT)
+        return std::nullopt;
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, field + 1));
+    return QByteArrayView(text, sqlite3_column_bytes(m_statement, field + 1));
+}
 
 RecordRowReader::~RecordRowReader()
 {
@@ -51,17 +93,7 @@ Outcome RecordRowReader::read(sqlite3* handle, const QStringList& fields, const 
         return OrvoDatabase::readFailure(handle);
     if (!m_statement.prepared() || m_fields != fields) {
         reset();
-        QStringList columns{QStringLiteral("rowid")};
-        for (const QString& name : fields)
-            columns << QLatin1Char('"') + name + QLatin1Char('"');
-        QStringList marks;
-        for (int i = 1; i <= ReadAhead; ++i)
-            marks << QStringLiteral("?%1").arg(i);
-        const QByteArray sql =
-            (QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) +
-             QStringLiteral(" FROM Main WHERE rowid IN (") + marks.join(QStringLiteral(", ")) + QLatin1Char(')'))
-                .toUtf8();
-        m_statement = SqliteStatement(handle, sql);
+        m_statement = SqliteStatement(handle, blockSql(fields));
         if (!m_statement.prepared()) {
             const Outcome failed = OrvoDatabase::readFailure(handle);
             reset();
@@ -86,14 +118,82 @@ Outcome RecordRowReader::read(sqlite3* handle, const QStringList& fields, const 
         const int slot = slotOfKey.value(m_statement.integer(0), -1);
         if (slot < 0)
             continue;
-        QVector<QVariant>& row = rows[slot];
-        row.reserve(fields.size());
-        for (int i = 0; i < fields.size(); ++i)
-            row.append(columnValue(m_statement.get(), i + 1));
+        readColumns(m_statement.get(), int(fields.size()), rows[slot]);
     }
     const Outcome result = step == SQLITE_DONE ? Outcome::success() : OrvoDatabase::readFailure(handle);
     m_statement.reset();
     if (!result)
         rows.clear();
     return result;
+}
+
+Outcome RecordRowReader::readInFileOrder(sqlite3* handle, const QStringList& fields, const QVector<qint64>& keys,
+                                         const RowSink& each, const std::function<void()>& between)
+{
+    if (keys.isEmpty())
+        return Outcome::success();
+    if (!handle)
+        return OrvoDatabase::readFailure(handle);
+    std::vector<std::pair<qint64, int>> sorted;
+    sorted.reserve(std::size_t(keys.size()));
+    for (int i = 0; i < keys.size(); ++i)
+        sorted.emplace_back(keys.at(i), i);
+    std::sort(sorted.begin(), sorted.end());
+    constexpr int RowsBetweenPauses = 4096;
+
+    // Keys that lie close together are read by one scan of their stretch of the table; keys
+    // spread thin, a block at a time by key, still in the file's order.
+    const qint64 first = sorted.front().first;
+    const qint64 last = sorted.back().first;
+    if (double(last) - double(first) < 4.0 * double(sorted.size())) {
+        SqliteStatement scan(handle, selectSql(fields, QStringLiteral("rowid BETWEEN ?1 AND ?2")));
+        if (!scan.prepared())
+            return OrvoDatabase::readFailure(handle);
+        scan.bind({first, last});
+        std::size_t next = 0;
+        int step;
+        int sincePause = 0;
+        while ((step = scan.step()) == SQLITE_ROW) {
+            const qint64 key = scan.integer(0);
+            while (next < sorted.size() && sorted[next].first < key)
+                ++next;
+            if (next == sorted.size())
+                break;
+            if (sorted[next].first != key)
+                continue;
+            each(sorted[next].second, FileRow(scan.get()));
+            if (++sincePause == RowsBetweenPauses && between) {
+                between();
+                sincePause = 0;
+            }
+        }
+        return step == SQLITE_ROW || step == SQLITE_DONE ? Outcome::success() : OrvoDatabase::readFailure(handle);
+    }
+
+    SqliteStatement block(handle, blockSql(fields));
+    if (!block.prepared())
+        return OrvoDatabase::readFailure(handle);
+    for (std::size_t from = 0; from < sorted.size(); from += ReadAhead) {
+        const auto begin = sorted.begin() + std::ptrdiff_t(from);
+        const auto end = sorted.begin() + std::ptrdiff_t(std::min(sorted.size(), from + ReadAhead));
+        for (int i = 0; i < ReadAhead; ++i) {
+            if (begin + i < end)
+                sqlite3_bind_int64(block.get(), i + 1, begin[i].first);
+            else
+                sqlite3_bind_null(block.get(), i + 1);
+        }
+        int step;
+        while ((step = block.step()) == SQLITE_ROW) {
+            const auto found = std::lower_bound(begin, end, std::make_pair(block.integer(0), 0));
+            if (found != end && found->first == block.integer(0))
+                each(found->second, FileRow(block.get()));
+        }
+        const Outcome result = step == SQLITE_DONE ? Outcome::success() : OrvoDatabase::readFailure(handle);
+        block.reset();
+        if (!result)
+            return result;
+        if (between)
+            between();
+    }
+    return Outcome::success();
 }

@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QLocale>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -23,6 +24,8 @@ class TestResultListExport : public QObject
 private slots:
     void layout_data();
     void layout();
+    void readsWhatARecordAtATimeReads_data();
+    void readsWhatARecordAtATimeReads();
 };
 
 void TestResultListExport::layout_data()
@@ -82,6 +85,7 @@ void TestResultListExport::layout()
     buffer.open(QIODevice::WriteOnly);
     ExportText::LineWriter out(buffer);
     ResultListExport::writeList(out, data1, module, QDateTime(QDate(2026, 12, 4), QTime(15, 7)), hooks);
+    out.flush();
 
     // The time's trailing blank and the date's two: three blanks before the day.
     QByteArray expected = "Frequency Selection   3:07 pm   4," +
@@ -92,6 +96,73 @@ void TestResultListExport::layout()
     QCOMPARE(seen, progress);
     QCOMPARE(module.RecordCounter, progress.isEmpty() ? 0 : progress.last());
     QVERIFY(data1.isEof());
+}
+
+// The export reads the records in file order, straight from the engine's rows; what it writes
+// must be what a walk reading one record at a time (the record view's way) makes of them.
+void TestResultListExport::readsWhatARecordAtATimeReads_data()
+{
+    QTest::addColumn<int>("records");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QStringList>("storedValues"); // SET clauses for records 1, 2, ...
+    QTest::addColumn<bool>("deleteRecord2");
+
+    QTest::newRow("byte order mark, bytes that are not UTF-8, numbers and binary data")
+        << 3 << QString()
+        << QStringList{"Description = CAST(x'EFBBBF42' AS TEXT), Comments = CAST(x'41FF0D0A42' AS TEXT)",
+                       "F1 = 728, F2 = 7.83, F3 = x'3132', F4 = ' 0727 ', F5 = '7.8' || char(160), F6 = '5,9'",
+                       "Description = 5, Comments = 1.5, F40 = '1E+3'"}
+        << false;
+    QTest::newRow("a record deleted by another program after the search") << 3 << QString() << QStringList{} << true;
+    // 300 of 2100 records, spread over the whole file: read by key a block at a time.
+    QTest::newRow("a list spread thin over the file")
+        << 2100 << QueryTexts::letterQuery(QStringLiteral("Z")) << QStringList{} << false;
+}
+
+void TestResultListExport::readsWhatARecordAtATimeReads()
+{
+    QFETCH(int, records);
+    QFETCH(QString, query);
+    QFETCH(QStringList, storedValues);
+    QFETCH(bool, deleteRecord2);
+    QVector<TestRecord> made;
+    for (int i = 0; i < records; ++i)
+        made << TestRecord::make(QStringLiteral("%1 %2").arg(i % 7 == 0 ? "Zeta" : "Record").arg(records - i),
+                                 QStringLiteral("c %1").arg(i), {i, 0, i * 0.5});
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("freqs.mdb"));
+    createDatabase(path, made);
+    onOrvoDatabase(path, [&](QSqlDatabase db) {
+        for (int record = 1; record <= storedValues.size(); ++record)
+            QVERIFY(QSqlQuery(db).exec(
+                QStringLiteral("UPDATE Main SET %1 WHERE rowid = %2").arg(storedValues.at(record - 1)).arg(record)));
+    });
+    Data1 data1;
+    QVERIFY(openRecords(data1, path, query).ok);
+    QVERIFY(data1.recordCount() > 0);
+    if (deleteRecord2)
+        onOrvoDatabase(path, [](QSqlDatabase db) { QVERIFY(QSqlQuery(db).exec("DELETE FROM Main WHERE rowid = 2")); });
+
+    Module1 module;
+    QByteArray expected;
+    for (data1.moveFirst(); !data1.isEof(); data1.moveNext()) {
+        QVERIFY(data1.readCurrent().ok);
+        ResultListExport::MakeFreqStr(data1, module);
+        for (const QString& line : {data1.field("Description").toString(), data1.field("Comments").toString(),
+                                    "Frequencies: " + (module.FreqString.isEmpty() ? ResultListExport::NoFrequencies
+                                                                                   : module.FreqString),
+                                    QStringLiteral(" ")})
+            expected += line.toUtf8() + "\r\n";
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    ExportText::LineWriter out(buffer);
+    ResultListExport::RunHooks hooks;
+    hooks.options = [] { return PrintOptions{true, true, true}; };
+    QVERIFY(ResultListExport::writeList(out, data1, module, QDateTime::currentDateTime(), hooks).ok);
+    out.flush();
+    QCOMPARE(bytes.mid(bytes.indexOf("\r\n \r\n") + 5), expected);
 }
 
 QTEST_GUILESS_MAIN(TestResultListExport)
