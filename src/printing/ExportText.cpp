@@ -34,11 +34,23 @@ void LineWriter::line(const QString& text)
 {
     // The text goes out as stored, its own line breaks included, whatever form they take; only
     // the line that the export itself ends gets CR LF.
+    utf8Line(text.toUtf8());
+}
+
+void LineWriter::utf8Line(QByteArrayView text)
+{
     if (failed())
         return;
-    const QByteArray bytes = text.toUtf8() + "\r\n";
-    if (m_device.write(bytes) != bytes.size())
+    m_pending.append(text).append("\r\n");
+    if (m_pending.size() >= (qsizetype(1) << 16))
+        flush();
+}
+
+void LineWriter::flush()
+{
+    if (!failed() && !m_pending.isEmpty() && m_device.write(m_pending) != m_pending.size())
         m_failed = true;
+    m_pending.clear();
 }
 
 void LineWriter::abandon(const Outcome& why)
@@ -54,6 +66,7 @@ Outcome writeFile(const QString& path, const std::function<void(LineWriter&)>& w
         return Outcome::failure(QStringLiteral("Could not write %1: %2").arg(shownPath, file.errorString()));
     LineWriter writer(file.device());
     writeLines(writer);
+    writer.flush();
     if (writer.failed()) {
         const Outcome failure = !writer.abandoned()
                                     ? writer.abandoned()

@@ -2,6 +2,7 @@
 
 #include "store/Outcome.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
@@ -32,6 +33,10 @@ public:
     }
     // Writes the text unchanged, then CR LF.
     void line(const QString& text);
+    // The same for a text already in UTF-8.
+    void utf8Line(QByteArrayView text);
+    // Hands the lines kept back so far to the device; they go in blocks, not a write per line.
+    void flush();
     // Gives the file up: what it was to hold could not be read. Nothing more is written.
     void abandon(const Outcome& why);
     bool failed() const { return m_failed || !m_abandoned.ok; }
@@ -39,6 +44,7 @@ public:
 
 private:
     QIODevice& m_device;
+    QByteArray m_pending;
     bool m_failed = false;
     Outcome m_abandoned;
 };

@@ -54,6 +54,7 @@ void TestBufferExport::layout()
     file.open(QIODevice::WriteOnly);
     ExportText::LineWriter writer(file);
     BufferExport::writeLines(shared, QDateTime(QDate(2026, 12, 5), time), writer);
+    writer.flush();
 
     // The header's time is the first body line; the month's name comes from the system locale.
     body[0] = QStringLiteral("Frequency Selection   %1    5,%2 2026")
