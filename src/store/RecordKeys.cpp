@@ -265,21 +265,38 @@ void containing(RecordList& list, const QString& text, KeyRows& rows)
     if (!onlyStars) {
         foldOnce(list);
         const QByteArray needle = text.toLower().toUtf8();
-        const std::string_view haystack(list.folded.constData(), std::size_t(list.folded.size()));
+        // The C library's memmem searches a long text several times faster than string_view::find.
+        const auto findFrom = [&list, &needle](std::size_t from) {
+            const char* all = list.folded.constData();
+            const std::size_t size = std::size_t(list.folded.size());
+            const void* hit = from < size ? memmem(all + from, size - from, needle.constData(), std::size_t(needle.size()))
+                                          : nullptr;
+            return hit ? std::size_t(static_cast<const char*>(hit) - all) : std::string_view::npos;
+        };
         const auto& ends = all.descriptions.ends;
-        for (std::size_t at = haystack.find(needle.constData(), 0, std::size_t(needle.size()));
-             at != std::string_view::npos;) {
-            const qsizetype row = std::upper_bound(ends.begin(), ends.end(), qsizetype(at)) - ends.begin();
+        qsizetype row = 0;
+        for (std::size_t at = findFrom(0); at != std::string_view::npos;) {
+            // Matches come in file order, mostly a few rows apart: gallop from the last one.
+            qsizetype step = 1;
+            while (row + step < ends.size() && ends.at(row + step) <= qsizetype(at))
+                step *= 2;
+            row = std::upper_bound(ends.begin() + row + step / 2, ends.begin() + std::min(row + step, ends.size()),
+                                   qsizetype(at)) -
+                  ends.begin();
             const std::size_t next = std::size_t(ends.at(row));
             if (at + std::size_t(needle.size()) <= next) {
                 found[std::size_t(row)] = true;
-                at = haystack.find(needle.constData(), next, std::size_t(needle.size()));
+                at = findFrom(next);
             } else {
-                at = haystack.find(needle.constData(), at + 1, std::size_t(needle.size()));
+                at = findFrom(at + 1);
             }
         }
+        // An ASCII byte is never part of another character in UTF-8, and only the long s and the
+        // kelvin sign fold to an ASCII letter (s and k): other texts beyond ASCII are searched
+        // exactly by their folded bytes.
+        const bool foldsFromBeyondAscii = needle.contains('s') || needle.contains('k');
         const QByteArray utf8 = text.toUtf8();
-        for (const qsizetype row : list.beyondAscii) {
+        for (const qsizetype row : foldsFromBeyondAscii ? list.beyondAscii : QVector<qsizetype>()) {
             const qsizetype start = row > 0 ? ends.at(row - 1) : 0;
             const std::string_view value(all.descriptions.text.constData() + start, std::size_t(ends.at(row) - start));
             found[std::size_t(row)] = JetLike::containsUtf8(value, std::string_view(utf8.constData(), std::size_t(utf8.size()))) ==
