@@ -103,7 +103,8 @@ Outcome Data1::refresh()
             return Outcome::failure(plan.error);
     }
     const bool listHelps =
-        plan.descriptionsContaining || !plan.listMembers.sql.isEmpty() || !plan.members.sql.isEmpty();
+        plan.descriptionsContaining || plan.descriptionsFrom || !plan.listMembers.sql.isEmpty() ||
+        !plan.members.sql.isEmpty();
     RecordKeys::read(OrvoDatabase::handle(database()), plan, plan.firstRowOnly, m_spareRows,
                      listHelps ? recordList() : nullptr);
     if (!m_spareRows.outcome)

@@ -166,9 +166,12 @@ std::optional<QueryPlan> startRange(const QString& start)
     QString high = low;
     high.back() = QChar(high.back().unicode() + 1);
     const QString pattern = start + QLatin1Char('*');
-    if (plain == start.size())
-        return planned(QueryPlan::Strategy::DescriptionRange, KeysHead + " WHERE " + descriptionRange(1, 2) + ListOrder,
-                       {low, high});
+    if (plain == start.size()) {
+        QueryPlan plan = planned(QueryPlan::Strategy::DescriptionRange,
+                                 KeysHead + " WHERE " + descriptionRange(1, 2) + ListOrder, {low, high});
+        plan.descriptionsFrom = std::pair(low.toLatin1(), high.toLatin1());
+        return plan;
+    }
     const QByteArray likeTest = " AND Main.Description LIKE ?3";
     if (plain > 0)
         return planned(QueryPlan::Strategy::DescriptionRange,

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QVariantList>
 #include <optional>
+#include <utility>
 
 // What a file's frequency index offers a search (see FrequencyIndex::offer).
 struct FrequencyIndexOffer
@@ -59,6 +60,9 @@ struct QueryPlan
     // for this text, letter case ignored (stars alone: every description that is not null),
     // or the rowids that a scan in file order finds, to be taken in the list's order.
     std::optional<QString> descriptionsContaining;
+    // Or the records whose description lies from low up to high, ASCII letters folded as the
+    // list's order folds them: a stretch of the list of every record.
+    std::optional<std::pair<QByteArray, QByteArray>> descriptionsFrom;
     Statement listMembers;
 
     bool ok() const { return error.isEmpty(); }

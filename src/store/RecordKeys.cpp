@@ -127,6 +127,8 @@ void clearRows(KeyRows& rows)
     rows.keys.clear();
     rows.descriptions.clear();
     rows.nullDescriptions.clear();
+    rows.numberDescriptions = 0;
+    rows.binaryDescriptions = 0;
     rows.outcome = Outcome::success();
 }
 
@@ -151,6 +153,9 @@ void stepKeys(sqlite3* handle, const QueryPlan::Statement& keys, qsizetype expec
         const qint64 key = statement.integer(0);
         if (!keep(key))
             continue;
+        const int type = sqlite3_column_type(statement.get(), 1);
+        rows.numberDescriptions += type == SQLITE_INTEGER || type == SQLITE_FLOAT ? 1 : 0;
+        rows.binaryDescriptions += type == SQLITE_BLOB ? 1 : 0;
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 1));
         batch.add(key, text, sqlite3_column_bytes(statement.get(), 1));
         if (firstOnly) {
@@ -204,13 +209,15 @@ bool readMembers(sqlite3* handle, const QueryPlan::Statement& query, std::vector
 }
 
 // The rows of the list that keep accepts, by their place in it, in list order.
-template <typename Keep> void takeFromList(const KeyRows& list, KeyRows& rows, Keep keep)
+template <typename Keep>
+void takeFromList(const KeyRows& list, KeyRows& rows, Keep keep, qsizetype from = 0, qsizetype to = -1)
 {
     clearRows(rows);
     RowBatch batch(rows);
     const QByteArray& text = list.descriptions.text;
-    qsizetype nulls = 0;
-    for (qsizetype row = 0; row < list.keys.size(); ++row) {
+    qsizetype nulls =
+        std::lower_bound(list.nullDescriptions.begin(), list.nullDescriptions.end(), from) - list.nullDescriptions.begin();
+    for (qsizetype row = from; row < (to < 0 ? list.keys.size() : to); ++row) {
         const bool isNull = nulls < list.nullDescriptions.size() && list.nullDescriptions.at(nulls) == row;
         nulls += isNull ? 1 : 0;
         if (!keep(row))
@@ -306,10 +313,58 @@ void containing(RecordList& list, const QString& text, KeyRows& rows)
     takeFromList(all, rows, [&found](qsizetype row) { return found[std::size_t(row)]; });
 }
 
+// Orders a description against a bound as the list's collation does: ASCII letters folded,
+// byte by byte, then the shorter first. (The collation also stops at a zero byte in both, which
+// a bound of plain text never holds.)
+int compareNoCase(std::string_view a, std::string_view b)
+{
+    const auto fold = [](char c) { return int(static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c)); };
+    const std::size_t common = std::min(a.size(), b.size());
+    std::size_t at = 0;
+    while (at < common && fold(a[at]) == fold(b[at]))
+        ++at;
+    const int difference = at < common ? fold(a[at]) - fold(b[at]) : 0;
+    return difference != 0 ? difference : int(qsizetype(a.size()) - qsizetype(b.size()));
+}
+
+// The rows whose description lies from low up to high: in the list they stand together among
+// the texts, which follow the nulls and the numbers and come before binary data.
+void fromUpTo(const RecordList& list, const QByteArray& low, const QByteArray& high, KeyRows& rows)
+{
+    const KeyRows& all = list.rows;
+    const auto& ends = all.descriptions.ends;
+    const auto description = [&all, &ends](qsizetype row) {
+        const qsizetype start = row > 0 ? ends.at(row - 1) : 0;
+        return std::string_view(all.descriptions.text.constData() + start, std::size_t(ends.at(row) - start));
+    };
+    const qsizetype firstText = all.nullDescriptions.size() + all.numberDescriptions;
+    const qsizetype endOfTexts = all.keys.size() - all.binaryDescriptions;
+    const auto firstFrom = [&](const QByteArray& bound) {
+        const std::string_view value(bound.constData(), std::size_t(bound.size()));
+        qsizetype count = endOfTexts - firstText;
+        qsizetype first = firstText;
+        while (count > 0) {
+            const qsizetype half = count / 2;
+            if (compareNoCase(description(first + half), value) < 0) {
+                first += half + 1;
+                count -= half + 1;
+            } else {
+                count = half;
+            }
+        }
+        return first;
+    };
+    takeFromList(all, rows, [](qsizetype) { return true; }, firstFrom(low), firstFrom(high));
+}
+
 } // namespace
 
 void read(sqlite3* handle, const QueryPlan& plan, bool firstOnly, KeyRows& rows, RecordList* list)
 {
+    if (list && plan.descriptionsFrom && !firstOnly) {
+        fromUpTo(*list, plan.descriptionsFrom->first, plan.descriptionsFrom->second, rows);
+        return;
+    }
     if (list && plan.descriptionsContaining && !firstOnly) {
         containing(*list, *plan.descriptionsContaining, rows);
         return;

@@ -32,6 +32,10 @@ struct KeyRows
     QVector<qint64> keys;
     DescriptionTexts descriptions;
     QVector<qsizetype> nullDescriptions; // the rows whose description is null, in order
+    // Descriptions stored as numbers and as binary data: in list order they stand after the
+    // nulls and after all texts.
+    qsizetype numberDescriptions = 0;
+    qsizetype binaryDescriptions = 0;
     Outcome outcome;
 };
 

@@ -32,6 +32,8 @@ private slots:
     void indexFollowsTheFile_data();
     void indexFollowsTheFile();
     void walkReadsTheSameFields();
+    void listGivesTheIndexRange_data();
+    void listGivesTheIndexRange();
 
 private:
     QVector<qint64> keys(const RecordQuery& search, bool reference, QString* taken = nullptr);
@@ -284,6 +286,47 @@ void TestFastPath::walkReadsTheSameFields()
     QCOMPARE(row, order.size());
     QVERIFY(walked.moveTo(order.size() / 2));
     compareFields(order.size() / 2);
+}
+
+// A letter is answered from the list of every record, kept in memory, by a binary search over
+// its texts: the stretch must be the one the description index gives, whatever else the
+// descriptions hold (nulls and numbers sort before every text, binary data after).
+void TestFastPath::listGivesTheIndexRange_data()
+{
+    QTest::addColumn<QString>("start");
+    for (const char* start : {"a", "m", "M", "ma", "z", "1", "5", "-", "_", " ", "x-", "it'", "{"})
+        QTest::newRow(start) << QString::fromLatin1(start);
+}
+
+void TestFastPath::listGivesTheIndexRange()
+{
+    QFETCH(QString, start);
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("freqs.mdb"));
+    createDatabase(path, {});
+    onOrvoDatabase(path, [](const QSqlDatabase& db) {
+        QSqlQuery insert(db);
+        for (const char* value :
+             {"'mango'", "NULL", "5", "x'616172647661726b'", "'Mango'", "'m'", "'-1'", "-1.5", "'a' || char(0) || 'z'",
+              "'ma' || char(0)", "x'6d'", "''", "'MA'", "'zebra'", "1E+3", "'{'", "NULL", "'_x'", "'x-ray'", "' m'",
+              "'it''s'", "x'7a7a'", "'Aardvark'", "'m\u00e4'", "5", "55", "5.5", "500", "'5th'", "5E+3", "50"})
+            QVERIFY(insert.exec(QStringLiteral("INSERT INTO Main (Description) VALUES (%1)").arg(value)));
+    });
+    Data1 data;
+    QVERIFY(openRecords(data, path).ok);
+    sqlite3* handle = OrvoDatabase::handle(data.database());
+    RecordList list;
+    RecordKeys::read(handle, QueryPlanner::plan(RecordQuery::allRecords(), {}), false, list.rows);
+    QVERIFY(list.rows.outcome.ok);
+    const QueryPlan plan = QueryPlanner::plan(RecordQuery::letter(start), {});
+    QVERIFY(plan.descriptionsFrom);
+    KeyRows fromList;
+    KeyRows fromIndex;
+    RecordKeys::read(handle, plan, false, fromList, &list);
+    RecordKeys::read(handle, plan, false, fromIndex);
+    QVERIFY(fromIndex.outcome.ok);
+    QCOMPARE(fromList.keys, fromIndex.keys);
+    QCOMPARE(fromList.descriptions.toList(), fromIndex.descriptions.toList());
 }
 
 QTEST_GUILESS_MAIN(TestFastPath)
