@@ -37,9 +37,25 @@ fault()
 # ---------------------------------------------------------------------------------------------
 # src/store, src/repair, src/exchange
 fault store-row-read-busy src/store/RecordRowReader.cpp \
-    'step == SQLITE_DONE ? Outcome::success()' \
-    'step != SQLITE_ERROR ? Outcome::success()' \
+    $'step == SQLITE_DONE ? Outcome::success() : OrvoDatabase::readFailure(handle);\n    m_statement.reset();' \
+    $'step != SQLITE_ERROR ? Outcome::success() : OrvoDatabase::readFailure(handle);\n    m_statement.reset();' \
     "a record read broken off by another program's lock shows as an empty record"
+fault store-file-order-block src/store/RecordRowReader.cpp \
+    'if (found != end && found->first == block.integer(0))' \
+    'if (found != end)' \
+    "a print of a list spread thin over the file writes a record in the place of one another program deleted"
+fault store-list-range-binary src/store/RecordKeys.cpp \
+    'const qsizetype endOfTexts = all.keys.size() - all.binaryDescriptions;' \
+    'const qsizetype endOfTexts = all.keys.size();' \
+    "a letter taken from the list counts descriptions stored as binary data among the texts"
+fault store-contains-kelvin src/store/RecordKeys.cpp \
+    "const bool foldsFromBeyondAscii = needle.contains('s') || needle.contains('k');" \
+    'const bool foldsFromBeyondAscii = false;' \
+    "a Description search for a word with k or s misses the descriptions with a kelvin sign or long s"
+fault print-byte-order-mark src/printing/ResultListExport.cpp \
+    'stored && stored->isValidUtf8() && !stored->startsWith("\xEF\xBB\xBF")' \
+    'stored && stored->isValidUtf8()' \
+    "the print writes a description's leading byte order mark, which the record view drops"
 fault store-like-number-text src/store/QueryPlanner.cpp \
     'return number ? std::optional<QString>(number->text()) : std::nullopt;' \
     'return number ? std::optional<QString>(query.text.trimmed()) : std::nullopt;' \
@@ -91,8 +107,10 @@ fault store-order-nocase src/store/QueryPlanner.cpp \
 fault store-stale-save-silent src/store/Data1.cpp \
     '    if (query.numRowsAffected() != 1)
         return Outcome::failure(ChangedElsewhere);
+    m_list.reset();
     if (!adding) {' \
-    '    if (!adding) {' \
+    '    m_list.reset();
+    if (!adding) {' \
     "a save over a record that another program changed or deleted reports success and stores nothing"
 fault store-read-slot src/store/RecordRowReader.cpp \
     'sqlite3_bind_int64(m_statement.get(), i + 1, keys[i]);' \
@@ -443,8 +461,8 @@ fault print-header-blanks src/printing/ExportText.cpp \
     'QStringLiteral("Frequency Selection  ")' \
     "the export header has two blanks before the time instead of three"
 fault print-bare-lf src/printing/ExportText.cpp \
-    'const QByteArray bytes = text.toUtf8() + "\r\n";' \
-    "const QByteArray bytes = QString(text).replace(QLatin1Char('\\n'), QLatin1String(\"\\r\\n\")).toUtf8() + \"\\r\\n\";" \
+    'm_pending.append(text).append("\r\n");' \
+    'm_pending.append(text.toByteArray().replace("\n", "\r\n")).append("\r\n");' \
     "a comment's bare line feed is written to freq.txt as CR LF"
 fault print-viewer-after-failure src/printing/ExportPreview.cpp \
     '        services.messages.inform(parent, written.error, title);
