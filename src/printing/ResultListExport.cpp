@@ -27,10 +27,7 @@ namespace {
 class PreparedRecords
 {
 public:
-    explicit PreparedRecords(qsizetype count)
-        : m_places(std::size_t(count))
-    {
-    }
+    explicit PreparedRecords(qsizetype count) { m_places.reserve(std::size_t(count)); }
 
     // The texts are appended in turn to what add() gives; the record then ends with done().
     QByteArray& add(int position)
@@ -40,6 +37,10 @@ public:
             m_blocks.emplace_back();
             m_blocks.back().reserve(BlockSize);
         }
+        // The count asked for up front may fall short: the rest of a list bound at start-up is
+        // read only now.
+        if (std::size_t(position) >= m_places.size())
+            m_places.resize(std::size_t(position) + 1);
         m_places[std::size_t(position)] = {int(m_blocks.size()) - 1, int(m_blocks.back().size()), {0, 0, 0}};
         m_adding = position;
         m_part = 0;
@@ -70,9 +71,9 @@ private:
 
     QByteArrayView text(int position, int part) const
     {
-        const Place& place = m_places[std::size_t(position)];
-        if (place.block < 0)
+        if (std::size_t(position) >= m_places.size() || m_places[std::size_t(position)].block < 0)
             return {};
+        const Place& place = m_places[std::size_t(position)];
         int at = place.at;
         for (int i = 0; i < part; ++i)
             at += place.lengths[i];
