@@ -66,7 +66,8 @@ check "the copyright file states the about text's terms" grep -qF \
     "It is free of charge and comes with no warranty or claim of any kind; it is shared in good spirit." \
     <<<"$(tr -s ' \n' ' ' <"$root/usr/share/doc/orvo/copyright")"
 
-run() { env -i PATH=/usr/bin:/bin HOME="$work/home" QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 "$@"; }
+clean_env=(env -i PATH=/usr/bin:/bin HOME="$work/home" QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8)
+run() { "${clean_env[@]}" "$@"; }
 check "orvo --version" test "$(run "$root/usr/bin/orvo" --version)" = "orvo $version"
 check "orvo-data --version" test "$(run "$root/usr/bin/orvo-data" --version)" = "orvo-data $version"
 check "orvo --help names its options" grep -q -- '--version' <<<"$(run "$root/usr/bin/orvo" --help)"
@@ -77,7 +78,8 @@ check "orvo names the unknown argument" grep -q -- 'unknown argument --bogus' "$
 # Installed, orvo keeps its database in the user's data folder even where it could write
 # beside itself (the scratch root is the current user's).
 database=$work/home/.local/share/orvo/freqs.mdb
-run "$root/usr/bin/orvo" >"$work/orvo.log" 2>&1 &
+# exec: the background job is orvo itself, so that stop ends it and no window outlives the test.
+(exec "${clean_env[@]}" "$root/usr/bin/orvo") >"$work/orvo.log" 2>&1 &
 pid=$!
 if wait_for_database "$pid" "$database"; then
     pass "the installed orvo creates freqs.mdb in ~/.local/share/orvo"
