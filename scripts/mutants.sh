@@ -41,9 +41,9 @@ fault store-row-read-busy src/store/RecordRowReader.cpp \
     $'step != SQLITE_ERROR ? Outcome::success() : OrvoDatabase::readFailure(handle);\n    m_statement.reset();' \
     "a record read broken off by another program's lock shows as an empty record"
 fault store-file-order-block src/store/RecordRowReader.cpp \
-    'if (found != end && found->first == block.integer(0))' \
-    'if (found != end)' \
-    "a print of a list spread thin over the file writes a record in the place of one another program deleted"
+    'std::ptrdiff_t(std::min(sorted.size(), from + ReadAhead))' \
+    'std::ptrdiff_t(std::min(sorted.size(), from + ReadAhead - 1))' \
+    "a print of a list spread thin over the file writes every 256th record as if another program had deleted it"
 fault store-list-range-binary src/store/RecordKeys.cpp \
     'const qsizetype endOfTexts = all.keys.size() - all.binaryDescriptions;' \
     'const qsizetype endOfTexts = all.keys.size();' \
