@@ -164,6 +164,18 @@ void OrvoOperations::shutDown()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+void OrvoOperations::releaseFile()
+{
+    if (m_form)
+        m_form->data1().close();
+}
+
+void OrvoOperations::takeUpFile()
+{
+    if (m_form)
+        m_form->data1().refresh();
+}
+
 QString OrvoOperations::repair()
 {
     const qsizetype before = m_boxes.titles.size();

@@ -65,6 +65,11 @@ public:
     // File > Repair and Compact Database; returns the message box's title, empty when the
     // menu item did nothing in this build.
     QString repair();
+    // The window's own connection lets go of the file, or takes up the one now in its place: a
+    // file replaced while a connection holds it is freed on disk only when that connection
+    // closes, and each side of the repair's line must pay for freeing the file it replaced.
+    void releaseFile();
+    void takeUpFile();
 
     int listedLines() const;
     // The listed descriptions, for the check that a floor found the same lines in the same order.
