@@ -29,7 +29,7 @@ class PreparedRecords
 public:
     explicit PreparedRecords(qsizetype count) { m_places.reserve(std::size_t(count)); }
 
-    // The texts are appended in turn to what add() gives; the record then ends with done().
+    // The record's three texts are appended in turn to what add() gives, each closed by endText().
     QByteArray& add(int position)
     {
         constexpr qsizetype BlockSize = qsizetype(1) << 22;
