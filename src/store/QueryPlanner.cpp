@@ -196,12 +196,17 @@ std::optional<QueryPlan> frequencyIndex(const RecordQuery& query, const PlannerO
     if (!options.index.byText || !number || *number == QLatin1String("0"))
         return std::nullopt;
     const auto like = [](const QByteArray& field) { return field + " LIKE ?1"; };
-    return planned(QueryPlan::Strategy::FrequencyIndex,
-                   "SELECT Main.rowid, Main.Description FROM " + FrequencyIndex::TableName.toUtf8() +
-                       " AS FrequencyHit CROSS JOIN Main ON Main.rowid = FrequencyHit.RecordId WHERE "
-                       "FrequencyHit.Value = ?1 AND " +
-                       everyFrequency(like) + ListOrder,
-                   {*number});
+    QueryPlan plan = planned(QueryPlan::Strategy::FrequencyIndex,
+                             "SELECT Main.rowid, Main.Description FROM " + FrequencyIndex::TableName.toUtf8() +
+                                 " AS FrequencyHit CROSS JOIN Main ON Main.rowid = FrequencyHit.RecordId WHERE "
+                                 "FrequencyHit.Value = ?1 AND " +
+                                 everyFrequency(like) + ListOrder,
+                             {*number});
+    // A plain number is digits and a point, which Like compares as they are: an entry of the
+    // same text decides alone, and the records are taken in list order without reading a row.
+    plan.members = {"SELECT RecordId FROM " + FrequencyIndex::TableName.toUtf8() + " WHERE Value = ?1", {*number}};
+    plan.walk = {KeysHead + ListOrder, {}};
+    return plan;
 }
 
 // The records with an index entry whose number lies in the band. The index keeps SQLite's
