@@ -56,6 +56,10 @@ fault print-byte-order-mark src/printing/ResultListExport.cpp \
     'stored && stored->isValidUtf8() && !stored->startsWith("\xEF\xBB\xBF")' \
     'stored && stored->isValidUtf8()' \
     "the print writes a description's leading byte order mark, which the record view drops"
+fault store-number-members src/store/QueryPlanner.cpp \
+    $'" WHERE Value = ?1", {*number}};' \
+    $'" WHERE Value LIKE ?1 || \'%\'", {*number}};' \
+    "a plain frequency search for 728 also lists the records that hold 7280 or 728.5"
 fault store-like-number-text src/store/QueryPlanner.cpp \
     'return number ? std::optional<QString>(number->text()) : std::nullopt;' \
     'return number ? std::optional<QString>(query.text.trimmed()) : std::nullopt;' \
