@@ -117,9 +117,9 @@ fault store-stale-save-silent src/store/Data1.cpp \
     if (!adding) {' \
     "a save over a record that another program changed or deleted reports success and stores nothing"
 fault store-read-slot src/store/RecordRowReader.cpp \
-    'sqlite3_bind_int64(m_statement.get(), i + 1, keys[i]);' \
-    'sqlite3_bind_int64(m_statement.get(), i, keys[i]);' \
-    "the first record of every block read ahead reads as empty (parameter slot off by one)"
+    'sqlite3_bind_int64(statement, i + 1, keyAt(i));' \
+    'sqlite3_bind_int64(statement, i, keyAt(i));' \
+    "the first record of every block of keys reads as empty (parameter slot off by one)"
 fault store-csv-empty-text src/exchange/CsvWriter.cpp \
     'const bool quoted = value->isEmpty() ||
                         std::any_of(' \

@@ -152,6 +152,7 @@ Outcome writeList(ExportText::LineWriter& out, Data1& data1, Module1& module, co
     data1.moveFirst();
     module.RecordCounter = 0;
     const QByteArray frequenciesLabel = QByteArrayLiteral("Frequencies: ");
+    const QByteArray noFrequencies = NoFrequencies.toLatin1();
     QByteArray frequencyLine;
     int lastListed = -1;
     while (!data1.isEof() && !out.failed()) {
@@ -169,7 +170,7 @@ Outcome writeList(ExportText::LineWriter& out, Data1& data1, Module1& module, co
         if (options.frequencies) {
             const QByteArrayView listed = prepared.frequencies(position);
             frequencyLine = frequenciesLabel;
-            frequencyLine.append(listed.isEmpty() ? NoFrequencies.toLatin1() : listed);
+            frequencyLine.append(listed.isEmpty() ? QByteArrayView(noFrequencies) : listed);
             out.utf8Line(frequencyLine);
             lastListed = position;
         }

@@ -27,8 +27,8 @@ void DescriptionTexts::clear()
 
 QString DescriptionTexts::at(qsizetype row) const
 {
-    const qsizetype start = row > 0 ? ends.at(row - 1) : 0;
-    return QString::fromUtf8(text.constData() + start, ends.at(row) - start);
+    const std::string_view bytes = utf8(row);
+    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
 }
 
 QStringList DescriptionTexts::toList() const
@@ -214,7 +214,6 @@ void takeFromList(const KeyRows& list, KeyRows& rows, Keep keep, qsizetype from 
 {
     clearRows(rows);
     RowBatch batch(rows);
-    const QByteArray& text = list.descriptions.text;
     qsizetype nulls =
         std::lower_bound(list.nullDescriptions.begin(), list.nullDescriptions.end(), from) - list.nullDescriptions.begin();
     for (qsizetype row = from; row < (to < 0 ? list.keys.size() : to); ++row) {
@@ -222,9 +221,8 @@ void takeFromList(const KeyRows& list, KeyRows& rows, Keep keep, qsizetype from 
         nulls += isNull ? 1 : 0;
         if (!keep(row))
             continue;
-        const qsizetype start = row > 0 ? list.descriptions.ends.at(row - 1) : 0;
-        batch.add(list.keys.at(row), isNull ? nullptr : text.constData() + start,
-                  int(list.descriptions.ends.at(row) - start));
+        const std::string_view description = list.descriptions.utf8(row);
+        batch.add(list.keys.at(row), isNull ? nullptr : description.data(), int(description.size()));
     }
     batch.flush();
 }
@@ -304,10 +302,10 @@ void containing(RecordList& list, const QString& text, KeyRows& rows)
         const bool foldsFromBeyondAscii = needle.contains('s') || needle.contains('k');
         const QByteArray utf8 = text.toUtf8();
         for (const qsizetype row : foldsFromBeyondAscii ? list.beyondAscii : QVector<qsizetype>()) {
-            const qsizetype start = row > 0 ? ends.at(row - 1) : 0;
-            const std::string_view value(all.descriptions.text.constData() + start, std::size_t(ends.at(row) - start));
-            found[std::size_t(row)] = JetLike::containsUtf8(value, std::string_view(utf8.constData(), std::size_t(utf8.size()))) ==
-                                      JetLike::Outcome::Match;
+            found[std::size_t(row)] =
+                JetLike::containsUtf8(all.descriptions.utf8(row),
+                                      std::string_view(utf8.constData(), std::size_t(utf8.size()))) ==
+                JetLike::Outcome::Match;
         }
     }
     takeFromList(all, rows, [&found](qsizetype row) { return found[std::size_t(row)]; });
@@ -332,11 +330,6 @@ int compareNoCase(std::string_view a, std::string_view b)
 void fromUpTo(const RecordList& list, const QByteArray& low, const QByteArray& high, KeyRows& rows)
 {
     const KeyRows& all = list.rows;
-    const auto& ends = all.descriptions.ends;
-    const auto description = [&all, &ends](qsizetype row) {
-        const qsizetype start = row > 0 ? ends.at(row - 1) : 0;
-        return std::string_view(all.descriptions.text.constData() + start, std::size_t(ends.at(row) - start));
-    };
     const qsizetype firstText = all.nullDescriptions.size() + all.numberDescriptions;
     const qsizetype endOfTexts = all.keys.size() - all.binaryDescriptions;
     const auto firstFrom = [&](const QByteArray& bound) {
@@ -345,7 +338,7 @@ void fromUpTo(const RecordList& list, const QByteArray& low, const QByteArray& h
         qsizetype first = firstText;
         while (count > 0) {
             const qsizetype half = count / 2;
-            if (compareNoCase(description(first + half), value) < 0) {
+            if (compareNoCase(all.descriptions.utf8(first + half), value) < 0) {
                 first += half + 1;
                 count -= half + 1;
             } else {

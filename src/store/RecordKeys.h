@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <string_view>
 
 struct QueryPlan;
 struct sqlite3;
@@ -18,6 +19,12 @@ struct DescriptionTexts
     QVector<qsizetype> ends;
 
     qsizetype size() const { return ends.size(); }
+    // Row's description as stored (UTF-8), valid until the texts change.
+    std::string_view utf8(qsizetype row) const
+    {
+        const qsizetype start = row > 0 ? ends.at(row - 1) : 0;
+        return std::string_view(text.constData() + start, std::size_t(ends.at(row) - start));
+    }
     void reserve(qsizetype rows);
     void clear();
     QString at(qsizetype row) const;

@@ -52,6 +52,17 @@ QByteArray blockSql(const QStringList& fields)
     return selectSql(fields, QStringLiteral("rowid IN (") + marks.join(QStringLiteral(", ")) + QLatin1Char(')'));
 }
 
+// Binds the block's keys, keyAt(0) ... keyAt(count - 1), and null to the marks past them.
+template <typename KeyAt> void bindBlock(sqlite3_stmt* statement, int count, KeyAt keyAt)
+{
+    for (int i = 0; i < RecordRowReader::ReadAhead; ++i) {
+        if (i < count)
+            sqlite3_bind_int64(statement, i + 1, keyAt(i));
+        else
+            sqlite3_bind_null(statement, i + 1);
+    }
+}
+
 void readColumns(sqlite3_stmt* statement, int fields, QVector<QVariant>& row)
 {
     row.resize(fields);
@@ -102,16 +113,11 @@ Outcome RecordRowReader::read(sqlite3* handle, const QStringList& fields, const 
         m_fields = fields;
     }
     count = qMin(count, ReadAhead);
+    bindBlock(m_statement.get(), count, [keys](int i) { return keys[i]; });
     QHash<qint64, int> slotOfKey;
     slotOfKey.reserve(count);
-    for (int i = 0; i < ReadAhead; ++i) {
-        if (i < count) {
-            sqlite3_bind_int64(m_statement.get(), i + 1, keys[i]);
-            slotOfKey.insert(keys[i], i);
-        } else {
-            sqlite3_bind_null(m_statement.get(), i + 1);
-        }
-    }
+    for (int i = 0; i < count; ++i)
+        slotOfKey.insert(keys[i], i);
     rows = QVector<QVector<QVariant>>(count);
     int step;
     while ((step = m_statement.step()) == SQLITE_ROW) {
@@ -176,12 +182,7 @@ Outcome RecordRowReader::readInFileOrder(sqlite3* handle, const QStringList& fie
     for (std::size_t from = 0; from < sorted.size(); from += ReadAhead) {
         const auto begin = sorted.begin() + std::ptrdiff_t(from);
         const auto end = sorted.begin() + std::ptrdiff_t(std::min(sorted.size(), from + ReadAhead));
-        for (int i = 0; i < ReadAhead; ++i) {
-            if (begin + i < end)
-                sqlite3_bind_int64(block.get(), i + 1, begin[i].first);
-            else
-                sqlite3_bind_null(block.get(), i + 1);
-        }
+        bindBlock(block.get(), int(end - begin), [begin](int i) { return begin[i].first; });
         int step;
         while ((step = block.step()) == SQLITE_ROW) {
             const auto found = std::lower_bound(begin, end, std::make_pair(block.integer(0), 0));
