@@ -1,6 +1,6 @@
-#include "query/RecordFields.h"
 #include "store/Data1.h"
 
+#include "query/RecordFields.h"
 #include "store/OrvoDatabase.h"
 #include "store/RecordKeys.h"
 #include "store/SqliteFile.h"
@@ -102,11 +102,8 @@ Outcome Data1::refresh()
         if (!plan.ok())
             return Outcome::failure(plan.error);
     }
-    const bool listHelps =
-        plan.descriptionsContaining || plan.descriptionsFrom || !plan.listMembers.sql.isEmpty() ||
-        !plan.members.sql.isEmpty();
     RecordKeys::read(OrvoDatabase::handle(database()), plan, plan.firstRowOnly, m_spareRows,
-                     listHelps ? recordList() : nullptr);
+                     plan.usesRecordList() ? recordList() : nullptr);
     if (!m_spareRows.outcome)
         return m_spareRows.outcome;
     useFields(plan.fields);

@@ -52,7 +52,7 @@ struct QueryPlan
     Statement keys;
     // Only the first record is read at once; the rest when asked (a list of every record).
     bool firstRowOnly = false;
-    // A frequency band: its records' rowids in any order, and every record's keys in list
+    // A frequency search: its records' rowids in any order, and every record's keys in list
     // order. The reader walks the list for them when they are many (see RecordKeys::read).
     Statement members;
     Statement walk;
@@ -66,6 +66,11 @@ struct QueryPlan
     Statement listMembers;
 
     bool ok() const { return error.isEmpty(); }
+    // Whether the list of every record, where it is at hand, answers the search faster.
+    bool usesRecordList() const
+    {
+        return descriptionsContaining || descriptionsFrom || !listMembers.sql.isEmpty() || !members.sql.isEmpty();
+    }
 };
 
 namespace QueryPlanner {
