@@ -211,8 +211,9 @@ Outcome DatabaseRepair::checkCopy(qint64 expectedRecords, bool* damaged)
     if (const Outcome opened = copy.open(m_temporaryPath, SqliteFile::Mode::Existing); !opened)
         return opened;
     followEngine(copy);
-    // The check looks up every index entry in its table: read through a memory map it takes
-    // half the time of a read call per page. The file is this run's own, fresh on a local disk.
+    // Either check reads every page, the full one also every index entry's row: through a memory
+    // map that takes half the time of a read call per page. The file is this run's own, fresh on
+    // a local disk.
     copy.exec(QStringLiteral("PRAGMA mmap_size = %1").arg(QFileInfo(m_temporaryPath).size()));
     const SqliteFile::Integrity integrity =
         copy.checkIntegrity(damaged ? SqliteFile::Depth::Quick : SqliteFile::Depth::Full);

@@ -37,7 +37,7 @@ QByteArray selectSql(const QStringList& fields, const QString& condition)
 {
     QStringList columns{QStringLiteral("rowid")};
     for (const QString& name : fields)
-        columns << QLatin1Char('"') + name + QLatin1Char('"');
+        columns << quotedName(name);
     return (QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM Main WHERE ") +
             condition)
         .toUtf8();
