@@ -208,8 +208,9 @@ bool Form1::Form_Load()
     shared.AppDir = QDir::toNativeSeparators(m_services.applicationFolder);
     QDir::setCurrent(m_services.applicationFolder);
     shared.DbPath = QDir(m_services.applicationFolder).filePath(QStringLiteral("freqs.mdb"));
+    const OrvoDatabase::FileKind kind = OrvoDatabase::fileKind(shared.DbPath);
     // An Access freqs.mdb is converted once into an Orvo database; the Access file is kept beside it.
-    if (OrvoDatabase::fileKind(shared.DbPath) == OrvoDatabase::FileKind::Access) {
+    if (kind == OrvoDatabase::FileKind::Access) {
         const AccessConversion::Result converted = AccessConversion::convert(shared.DbPath);
         if (!converted.outcome) {
             m_services.messages.inform(this,
@@ -225,7 +226,7 @@ bool Form1::Form_Load()
                                    QStringLiteral("Database Converted"));
     }
     // A first start has no database yet: it gets one with the demo records.
-    if (OrvoDatabase::fileKind(shared.DbPath) == OrvoDatabase::FileKind::Missing) {
+    if (kind == OrvoDatabase::FileKind::Missing) {
         if (const Outcome created = OrvoDatabase::createWithDemoRecords(shared.DbPath); !created) {
             m_services.messages.inform(this,
                                        QStringLiteral("Orvo could not create the database %1: %2")
