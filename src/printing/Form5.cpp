@@ -9,13 +9,13 @@
 #include "main_window/Module1.h"
 
 #include <QCheckBox>
-#include <algorithm>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <algorithm>
 
 using WindowGeometry::fromTwips;
 using WindowGeometry::placeControl;
